@@ -1,0 +1,67 @@
+#include "pipe_client.h"
+
+#include <windows.h>
+
+#include "prn_pipe_wire.h"
+
+namespace {
+
+constexpr DWORD kBusyWaitMs = 10000;
+
+std::string ErrorText(const char* what, DWORD error)
+{
+    return std::string(what) + " (error " + std::to_string(error) + ")";
+}
+
+bool WriteAll(HANDLE pipe, const void* data, DWORD size)
+{
+    auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(pipe, bytes, size, &written, nullptr) || written == 0)
+            return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SendRecords(const std::vector<PipeRecord>& records)
+{
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    for (;;) {
+        pipe = CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (pipe != INVALID_HANDLE_VALUE)
+            break;
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return "the fax program is not running (no printer pipe)";
+        if (error != ERROR_PIPE_BUSY)
+            return ErrorText("cannot open the printer pipe", error);
+        // Another client is being served; the pipe takes one at a time.
+        if (!WaitNamedPipeW(kPrnPipeName, kBusyWaitMs))
+            return ErrorText("the printer pipe stayed busy", GetLastError());
+    }
+
+    std::string failure;
+    for (const PipeRecord& record : records) {
+        if (record.path.size() > kMaxPathUnits) {
+            failure = "path longer than " + std::to_string(kMaxPathUnits) + " characters";
+            break;
+        }
+        PrnPipeRecordHeader header{record.code, static_cast<std::uint32_t>(record.path.size())};
+        if (!WriteAll(pipe, &header, sizeof header) ||
+            !WriteAll(pipe, record.path.data(),
+                      static_cast<DWORD>(record.path.size() * sizeof(wchar_t)))) {
+            failure = ErrorText("writing to the printer pipe failed", GetLastError());
+            break;
+        }
+    }
+    // Returns once the program has read everything, so records of later clients
+    // cannot overtake these.
+    FlushFileBuffers(pipe);
+    CloseHandle(pipe);
+    return failure;
+}

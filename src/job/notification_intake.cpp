@@ -1,0 +1,99 @@
+#include "job/print_job.h"
+
+#include <cstring>
+
+#include "job/message_pump.h"
+#include "job/wide_to_ansi.h"
+#include "settings/bounded_text.h"
+#include "settings/fax_settings.h"
+
+DWORD TPrintJob::EndDocPauseMs = 4000;
+
+namespace {
+
+// Frees the block however the handler is left.
+class BlockLock {
+public:
+    explicit BlockLock(HGLOBAL block) : block_(block), data_(GlobalLock(block)) {}
+    ~BlockLock()
+    {
+        if (data_)
+            GlobalUnlock(block_);
+        GlobalFree(block_);
+    }
+    BlockLock(const BlockLock&) = delete;
+    BlockLock& operator=(const BlockLock&) = delete;
+
+    const unsigned char* Data() const { return static_cast<const unsigned char*>(data_); }
+    SIZE_T Size() const { return GlobalSize(block_); }
+
+private:
+    HGLOBAL block_;
+    void* data_;
+};
+
+// The block's file name, read no further than the block reaches: a name without a
+// terminator ends at the block's end.
+std::string ReadFilePath(const BlockLock& block)
+{
+    SIZE_T size = block.Size();
+    if (size <= kFilePathOffset)
+        return {};
+    std::size_t capacity = (size - kFilePathOffset) / sizeof(wchar_t);
+    const unsigned char* start = block.Data() + kFilePathOffset;
+    std::wstring path;
+    for (std::size_t i = 0; i < capacity; ++i) {
+        wchar_t unit;
+        std::memcpy(&unit, start + i * sizeof unit, sizeof unit);
+        if (unit == 0)
+            break;
+        path.push_back(unit);
+    }
+    return WideToAnsi(path.data(), path.size());
+}
+
+}  // namespace
+
+void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
+{
+    HGLOBAL handle = reinterpret_cast<HGLOBAL>(wParam);
+    if (!handle)
+        return;
+    BlockLock block(handle);
+    if (!block.Data() || block.Size() < sizeof(std::uint32_t))
+        return;
+
+    std::uint32_t code;
+    std::memcpy(&code, block.Data(), sizeof code);
+    // Names are kept whole: a name cut short could name another file, which the
+    // hand-off would then delete.
+    if (code == PMT_JOB_FILE)
+        JobIniName = ReadFilePath(block);
+    else if (code == PMT_OUTPUT_FILE)
+        OutputImageName = ReadFilePath(block);
+    else if (code == PMT_END_DOC)
+        ProcessEndDoc();
+}
+
+void TPrintJob::ProcessEndDoc()
+{
+    debug("==============START: PMT_END_DOC");
+    Sleep(EndDocPauseMs);
+    debug("After sleep");
+    readQFSchINI();
+    debug("After readQFSchIni");
+
+    if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
+        ShowInfoBox("Printer output is not TIF.  Change printer properties to use TIF G3 1D");
+    } else {
+        PrepareHandOff();
+        MergePages();
+        HandOffJob();
+    }
+    debug("==============FINISHED: PMT_END_DOC");
+}
+
+// Filled in by the page merge and the hand-off.
+void TPrintJob::PrepareHandOff() {}
+void TPrintJob::MergePages() {}
+void TPrintJob::HandOffJob() {}

@@ -1,0 +1,140 @@
+#include "settings/fax_settings.h"
+
+#include "app/exception.h"
+#include "settings/bounded_text.h"
+#include "settings/integer_text.h"
+#include "settings/profile.h"
+
+TFaxSettings FaxSettings;
+WindowsDirectoryFunction FetchWindowsDirectory = GetWindowsDirectoryA;
+int ClearGXAPIAttempts = 5001;
+
+namespace {
+
+// The Windows directory as last fetched by a load; the clear writes there.
+std::string LastWindowsDirectory;
+
+bool FetchSettingsDirectory()
+{
+    char buffer[kMaxDirLength + 1] = {};
+    UINT length = FetchWindowsDirectory(buffer, sizeof buffer);
+    if (length == 0)
+        return false;
+    // A longer directory does not fit the buffer: the call then fills nothing
+    // and reports the size it needs, and the settings are looked for nowhere.
+    if (length >= sizeof buffer)
+        return false;
+    LastWindowsDirectory.assign(buffer, length);
+    return true;
+}
+
+std::string SettingsPath()
+{
+    return SettingsFilePath(LastWindowsDirectory);
+}
+
+std::string ReadText(const char* section, const char* key, const char* defaultValue)
+{
+    return CutTo(ReadProfileText(SettingsPath(), section, key, defaultValue), kMaxTextLength);
+}
+
+// Everything before the first "PROG"; empty when it is missing or at the very start.
+std::string RootPrefix(const std::string& progDir)
+{
+    std::size_t at = progDir.find("PROG");
+    return at == std::string::npos ? std::string() : progDir.substr(0, at);
+}
+
+void AppendBackslash(std::string& dir)
+{
+    if (!EndsWithBackslash(dir))
+        AppendBounded(dir, "\\", kMaxDirLength);
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& windowsDirectory)
+{
+    return windowsDirectory + "\\QFSCH.INI";
+}
+
+std::string ExecutableDirectory()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, length);
+    std::size_t last = full.find_last_of("\\:");
+    return last == std::string::npos ? std::string() : full.substr(0, last + 1);
+}
+
+void readQFSchINI()
+{
+    if (!FetchSettingsDirectory())
+        return;
+    TFaxSettings& s = FaxSettings;
+
+    s.ProgDir = CutTo(ReadText("Quilfa", "ProgDir", ""), kMaxDirLength);
+    if (s.ProgDir.empty()) {
+        std::string dir = CutTo(ExecutableDirectory(), kMaxDirLength);
+        AppendBackslash(dir);
+        s.ProgDir = CutTo(AsciiUpper(dir), kMaxDirLength);
+    }
+    const std::string root = RootPrefix(s.ProgDir);
+
+    s.AdminDir = CutTo(ReadText("Quilfa", "AdminDir", ""), kMaxDirLength);
+    if (s.AdminDir.empty())
+        s.AdminDir = CutTo(root + "ADMIN", kMaxDirLength);
+    AppendBackslash(s.AdminDir);
+    CreateDirectoryA((s.AdminDir + "TEMP").c_str(), nullptr);
+
+    s.UsersDir = CutTo(root + "USERS", kMaxDirLength);
+    CreateDirectoryA(s.UsersDir.c_str(), nullptr);
+    AppendBackslash(s.UsersDir);
+
+    s.User = CutTo(ReadText("Quilfa", "User", "0001"), 5);
+    std::optional<std::int32_t> user = ParseIntegerText(s.User);
+    if (!user)
+        throw Exception("'" + s.User + "' is not a valid integer value");
+    s.UserNumber = static_cast<std::uint16_t>(*user);
+
+    s.PrivateDir = CutTo(ReadText("Quilfa", "PrivateDir", ""), kMaxDirLength);
+    s.Phonebook = CutTo(ReadText("Quilfa", "Phonebook", "FAXLIST.PB"), 12);
+    // Only 1 and 2 are known; 1 is the old name of 2. Other values are kept.
+    s.ModemType = ReadProfileInteger(SettingsPath(), "Quilfa", "ModemType", 2);
+    if (s.ModemType == 1)
+        s.ModemType = 2;
+    s.Resolution = ReadProfileInteger(SettingsPath(), "Options", "Resolution", 1);
+
+    ReadGXAPISettings();
+}
+
+void ReadGXAPISettings()
+{
+    if (!FetchSettingsDirectory())
+        return;
+    FaxSettings.GXAPIFileName = ReadText("GXAPI", "FileName", "");
+    FaxSettings.GXAPIResolution = ReadProfileInteger(SettingsPath(), "GXAPI", "Resolution", 1);
+}
+
+bool ClearGXAPIFileName()
+{
+    const std::string path = SettingsPath();
+    HFILE handle = HFILE_ERROR;
+    for (int attempt = 0; attempt < ClearGXAPIAttempts; ++attempt) {
+        handle = _lopen(path.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
+        if (handle != HFILE_ERROR && handle > 0)
+            break;
+    }
+    if (handle == HFILE_ERROR || handle <= 0)
+        return false;
+    _lclose(handle);
+
+    if (!FetchSettingsDirectory())
+        return false;
+    try {
+        WriteProfileText(SettingsPath(), "GXAPI", "FileName", "");
+    } catch (const Exception&) {
+        return false;
+    }
+    return true;
+}

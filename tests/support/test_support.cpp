@@ -1,0 +1,135 @@
+#include "test_support.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace
+
+TempDir::TempDir()
+{
+    char base[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof base, base);
+    if (length == 0 || length > MAX_PATH)
+        throw std::runtime_error("no temporary directory");
+    static unsigned counter = 0;
+    for (;;) {
+        path_ = std::string(base) + "kelvarin-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+        if (CreateDirectoryA(path_.c_str(), nullptr))
+            return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create " + path_);
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void WriteFileText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string BinDir()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, length);
+    return full.substr(0, full.find_last_of('\\'));
+}
+
+int RunProgram(const std::string& commandLine, DWORD timeoutMs)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+HeldOpenFile::HeldOpenFile(const std::string& path)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE stdinRead = nullptr, stdoutRead = nullptr, stdoutWrite = nullptr;
+    if (!CreatePipe(&stdinRead, &stdinWrite_, &inherit, 0) ||
+        !CreatePipe(&stdoutRead, &stdoutWrite, &inherit, 0))
+        throw std::runtime_error("CreatePipe failed");
+    SetHandleInformation(stdinWrite_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(stdoutRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = stdinRead;
+    startup.hStdOutput = stdoutWrite;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::string line = "\"" + BinDir() + "\\holdopen.exe\" \"" + path + "\"";
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process_);
+    CloseHandle(stdinRead);
+    CloseHandle(stdoutWrite);
+    char ready = 0;
+    DWORD got = 0;
+    bool held = started && ReadFile(stdoutRead, &ready, 1, &got, nullptr) && got == 1 &&
+                ready == 'H';
+    CloseHandle(stdoutRead);
+    if (!held)
+        throw std::runtime_error("holdopen could not hold " + path);
+}
+
+HeldOpenFile::~HeldOpenFile()
+{
+    CloseHandle(stdinWrite_);  // holdopen ends when its input ends
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}

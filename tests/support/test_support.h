@@ -1,0 +1,44 @@
+#pragma once
+// What the Windows tests share: scratch directories, files, and starting programs.
+#include <string>
+
+#include <windows.h>
+
+// A fresh directory under the temporary directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFileText(const std::string& path, const std::string& text);
+std::string ReadFileText(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Directory of the running test program; the programs under test lie beside it.
+std::string BinDir();
+
+// Runs a command line to its end; returns its exit code (or -1 when it could not start
+// or did not end within the time).
+int RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
+
+// Another process holds a file open without sharing until this object goes away.
+class HeldOpenFile {
+public:
+    explicit HeldOpenFile(const std::string& path);
+    ~HeldOpenFile();
+    HeldOpenFile(const HeldOpenFile&) = delete;
+    HeldOpenFile& operator=(const HeldOpenFile&) = delete;
+
+private:
+    PROCESS_INFORMATION process_{};
+    HANDLE stdinWrite_ = nullptr;
+};
