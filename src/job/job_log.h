@@ -20,7 +20,7 @@ public:
 // Reads the system locale's time separator; called once at program start.
 void ReadTimeSeparator();
 
-// "MM.DD.YY HH:MM:SS AM" with the time separator read at start (":" by default).
+// "MM.DD.YY HH:MM:SS AM" (20 characters) with the time separator read at start (":" by default).
 std::string FormatTimeStamp(const SYSTEMTIME& time);
 
 // Writes "<time stamp> <message>\r\n" to the console and paints it at once; a message

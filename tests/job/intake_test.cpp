@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/exception.h"
+#include "job/message_pump.h"
+#include "job/print_job.h"
+#include "job/wide_to_ansi.h"
+#include "orvikctr.h"
+#include "prn_pipe_wire.h"
+#include "recording_console.h"
+#include "settings/fax_settings.h"
+#include "test_support.h"
+
+namespace {
+
+std::string WindowsDir;
+std::vector<std::string> InfoBoxes;
+TPrintJob* Job = nullptr;
+int Notices = 0;
+
+UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
+{
+    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
+    return static_cast<UINT>(WindowsDir.size());
+}
+
+void RecordInfoBox(const std::string& text) { InfoBoxes.push_back(text); }
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PRNPIPE_NOTIFY) {
+        ++Notices;
+        try {
+            Job->WMPrnPipeNotify(wParam);
+        } catch (const Exception& e) {
+            InfoBoxes.push_back(std::string("error: ") + e.what());
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A block as the printer-pipe library builds it, or a malformed one.
+HGLOBAL MakeBlock(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    auto* data = static_cast<unsigned char*>(GlobalLock(block));
+    std::memcpy(data, &code, std::min<SIZE_T>(sizeof code, size));
+    SIZE_T room = size > kFilePathOffset ? (size - kFilePathOffset) / 2 : 0;
+    SIZE_T units = std::min<SIZE_T>(path.size(), terminate && room ? room - 1 : room);
+    if (units)
+        std::memcpy(data + kFilePathOffset, path.data(), units * 2);
+    GlobalUnlock(block);
+    return block;
+}
+
+class Intake : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "KelvarinIntakeTest";
+        RegisterClassA(&windowClass);
+        window = CreateWindowA("KelvarinIntakeTest", "intake", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_TRUE(WaitForPrnPipe(window, WM_PRNPIPE_NOTIFY));
+    }
+    static void TearDownTestSuite()
+    {
+        EndWaitPrnPipe();
+        DestroyWindow(window);
+    }
+    void SetUp() override
+    {
+        Job = &job;
+        Notices = 0;
+        InfoBoxes.clear();
+        WindowsDir = dir.Path();
+        FetchWindowsDirectory = TestWindowsDirectory;
+        ShowInfoBoxHook = RecordInfoBox;
+        TPrintJob::EndDocPauseMs = 0;
+        DebugMode = true;
+    }
+    void TearDown() override
+    {
+        FetchWindowsDirectory = GetWindowsDirectoryA;
+        ShowInfoBoxHook = nullptr;
+        DebugMode = false;
+    }
+
+    // Sends one record through the real pipe, then handles messages until it arrived.
+    void Print(std::uint32_t code, const std::string& path)
+    {
+        int before = Notices;
+        std::string line = "\"" + BinDir() + "\\FAXPRINT.exe\" --raw " + std::to_string(code);
+        if (!path.empty())
+            line += " \"" + path + "\"";
+        ASSERT_EQ(RunProgram(line), 0) << line;
+        PumpUntil(before + 1);
+    }
+
+    static void PumpUntil(int notices)
+    {
+        ULONGLONG deadline = GetTickCount64() + 10000;
+        while (Notices < notices && GetTickCount64() < deadline) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+        ASSERT_EQ(Notices, notices) << "notification did not arrive";
+    }
+
+    void EndDoc(const std::string& outputName)
+    {
+        job.OutputImageName = outputName;
+        job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_END_DOC, L"", 526, true)));
+    }
+
+    static HWND window;
+    TempDir dir;
+    RecordingConsole console;
+    TPrintJob job{console};
+};
+
+HWND Intake::window = nullptr;
+
+}  // namespace
+
+TEST_F(Intake, PipeRecordsSetTheJobNames)
+{
+    Print(PMT_JOB_FILE, "C:\\spool\\job1.ini");
+    Print(PMT_OUTPUT_FILE, "C:\\spool\\job1.tif");
+    EXPECT_EQ(job.JobIniName, "C:\\spool\\job1.ini");
+    EXPECT_EQ(job.OutputImageName, "C:\\spool\\job1.tif");
+
+    Print(7, "C:\\other.ini");
+    EXPECT_EQ(job.JobIniName, "C:\\spool\\job1.ini");
+    EXPECT_EQ(job.OutputImageName, "C:\\spool\\job1.tif");
+    EXPECT_TRUE(console.written.empty()) << "names and unknown codes write no log line";
+}
+
+TEST_F(Intake, LongNamesAreKeptWhole)
+{
+    std::string path = "C:\\" + std::string(296, 'p') + ".ini";
+    Print(PMT_JOB_FILE, path);
+    EXPECT_EQ(job.JobIniName, path);
+}
+
+TEST_F(Intake, MalformedBlocksAreHandledSafely)
+{
+    job.JobIniName = "kept";
+    job.WMPrnPipeNotify(0);
+    EXPECT_EQ(job.JobIniName, "kept");
+
+    // Shorter than the header of a name: no name, nothing read past the block.
+    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"x", 100, false)));
+    EXPECT_EQ(job.JobIniName, "");
+
+    // A name without terminator ends at the block's end.
+    job.WMPrnPipeNotify(
+        reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"abcdef", kFilePathOffset + 6, false)));
+    EXPECT_EQ(job.JobIniName, "abc");
+
+    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_OUTPUT_FILE, L"", 2, false)));
+    EXPECT_TRUE(console.written.empty());
+}
+
+TEST_F(Intake, BadRecordsAreDroppedAndThePipeGoesOn)
+{
+    HANDLE pipe = CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    PrnPipeRecordHeader header{PMT_JOB_FILE, kMaxPathUnits + 1};
+    DWORD written = 0;
+    WriteFile(pipe, &header, sizeof header, &written, nullptr);
+    CloseHandle(pipe);
+
+    Print(PMT_JOB_FILE, "C:\\after.ini");
+    EXPECT_EQ(job.JobIniName, "C:\\after.ini");
+}
+
+TEST_F(Intake, EndDocChecksThatThePrinterWritesTiff)
+{
+    for (const char* name : {"C:\\spool\\page.tif", "C:\\OUT.TIF\\page.pcl", "c:\\a.Tiff"}) {
+        console.written.clear();
+        EndDoc(name);
+        EXPECT_TRUE(InfoBoxes.empty()) << name;
+        ASSERT_FALSE(console.Messages().empty());
+        EXPECT_EQ(console.Messages().front(), "==============START: PMT_END_DOC");
+        EXPECT_EQ(console.Messages().back(), "==============FINISHED: PMT_END_DOC");
+    }
+    for (const char* name : {"C:\\spool\\page.pcl", ""}) {
+        console.written.clear();
+        InfoBoxes.clear();
+        EndDoc(name);
+        ASSERT_EQ(InfoBoxes.size(), 1u) << name;
+        EXPECT_EQ(InfoBoxes[0],
+                  "Printer output is not TIF.  Change printer properties to use TIF G3 1D");
+        EXPECT_EQ(console.Messages(),
+                  (std::vector<std::string>{"==============START: PMT_END_DOC", "After sleep",
+                                            "After readQFSchIni",
+                                            "==============FINISHED: PMT_END_DOC"}));
+    }
+}
+
+TEST_F(Intake, EndDocThroughThePipeReloadsTheSettings)
+{
+    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nPrivateDir=P\\\r\n");
+    Print(PMT_OUTPUT_FILE, "C:\\x.pcl");
+    Print(PMT_END_DOC, "");
+    Print(PMT_END_DOC, "");
+    EXPECT_EQ(FaxSettings.PrivateDir, "P\\");
+    EXPECT_EQ(InfoBoxes.size(), 2u) << "a second end of document runs again on the same names";
+}
+
+TEST_F(Intake, SettingsErrorEndsTheSequenceWithoutFinishedLine)
+{
+    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
+    Print(PMT_OUTPUT_FILE, "C:\\x.tif");
+    Print(PMT_END_DOC, "");
+    ASSERT_EQ(InfoBoxes.size(), 1u);
+    EXPECT_EQ(InfoBoxes[0], "error: 'abc' is not a valid integer value");
+    EXPECT_EQ(console.Messages(),
+              (std::vector<std::string>{"==============START: PMT_END_DOC", "After sleep"}));
+}
+
+TEST(WideToAnsi, ConvertsWholeAndReplacesMissingCharacters)
+{
+    EXPECT_EQ(WideToAnsi(L"C:\\fax\\job.ini", 14), "C:\\fax\\job.ini");
+    EXPECT_EQ(WideToAnsi(L"", 0), "");
+    std::string converted = WideToAnsi(L"a\u4e2db", 3);
+    EXPECT_EQ(converted.front(), 'a');
+    EXPECT_EQ(converted.back(), 'b');
+}
