@@ -7,7 +7,6 @@
 #include "app/exception.h"
 #include "job/message_pump.h"
 #include "job/print_job.h"
-#include "job/wide_to_ansi.h"
 #include "orvikctr.h"
 #include "prn_pipe_wire.h"
 #include "recording_console.h"
@@ -227,13 +226,4 @@ TEST_F(Intake, SettingsErrorEndsTheSequenceWithoutFinishedLine)
     EXPECT_EQ(InfoBoxes[0], "error: 'abc' is not a valid integer value");
     EXPECT_EQ(console.Messages(),
               (std::vector<std::string>{"==============START: PMT_END_DOC", "After sleep"}));
-}
-
-TEST(WideToAnsi, ConvertsWholeAndReplacesMissingCharacters)
-{
-    EXPECT_EQ(WideToAnsi(L"C:\\fax\\job.ini", 14), "C:\\fax\\job.ini");
-    EXPECT_EQ(WideToAnsi(L"", 0), "");
-    std::string converted = WideToAnsi(L"a\u4e2db", 3);
-    EXPECT_EQ(converted.front(), 'a');
-    EXPECT_EQ(converted.back(), 'b');
 }
