@@ -1,0 +1,15 @@
+#pragma once
+// The console's own error classes.
+#include "app/exception.h"
+
+// A font refused because it is not fixed-pitch.
+class EInvalidFont : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// An operation that the control's current state does not allow.
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};

@@ -1,0 +1,197 @@
+// The view onto the buffer: moving it, following the cursor, scroll bars and keys.
+#include "console/console.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+void TConsole::TrackCursor()
+{
+    int row = std::max(cursorY_ - visibleRows_ + 1, std::min(originY_, cursorY_));
+    int column = std::max(cursorX_ - visibleCols_ + 1, std::min(originX_, cursorX_));
+    ScrollTo(column, row);
+}
+
+void TConsole::RequestTrackCursor()
+{
+    if ((options_ & coLazyWrite) && handle_) {
+        MSG queued;
+        if (PeekMessageA(&queued, handle_, UM_TRACK_CURSOR, UM_TRACK_CURSOR,
+                         PM_NOREMOVE | PM_NOYIELD))
+            return;
+        if (PostMessageA(handle_, UM_TRACK_CURSOR, 0, 0))
+            return;
+        // The queue is full: follow the cursor now rather than not at all.
+    }
+    TrackCursor();
+}
+
+void TConsole::ScrollBy(int dx, int dy)
+{
+    if ((options_ & coLazyWrite) && handle_) {
+        MSG queued;
+        if (PeekMessageA(&queued, handle_, UM_SCROLL_BY, UM_SCROLL_BY, PM_REMOVE | PM_NOYIELD)) {
+            dx += static_cast<int>(static_cast<INT_PTR>(queued.wParam));
+            dy += static_cast<int>(queued.lParam);
+        }
+        int halfWidth = std::min(visibleCols_, cols_) / 2;
+        int halfHeight = std::min(visibleRows_, rows_) / 2;
+        if (std::abs(dx) < halfWidth && std::abs(dy) < halfHeight) {
+            if (dx == 0 && dy == 0)
+                return;
+            if (PostMessageA(handle_, UM_SCROLL_BY, static_cast<WPARAM>(static_cast<INT_PTR>(dx)),
+                             static_cast<LPARAM>(dy)))
+                return;
+            // The queue is full: move now, so the merged amount is not lost.
+        }
+    }
+    ScrollTo(originX_ + dx, originY_ + dy);
+}
+
+void TConsole::DiscardPendingScroll()
+{
+    MSG queued;
+    if (handle_)
+        PeekMessageA(&queued, handle_, UM_SCROLL_BY, UM_SCROLL_BY, PM_REMOVE | PM_NOYIELD);
+}
+
+void TConsole::ScrollTo(int column, int row)
+{
+    int x = std::max(std::min(column, maxOriginX_), 0);
+    int y = std::max(std::min(row, maxOriginY_), 0);
+    if (x == originX_ && y == originY_)
+        return;
+    int ox = originX_;
+    int oy = originY_;
+    originX_ = x;
+    originY_ = y;
+    if (!handle_)
+        return;
+
+    RECT client;
+    GetClientRect(handle_, &client);
+    RECT area = client;
+    if (x > ox)
+        area.left += overhang_;
+    if (y > oy)
+        area.bottom = visibleRows_ * cellHeight_;  // only whole rows move up
+    RECT clip = area;
+    if (ScrollWindowEx(handle_, (ox - x) * cellWidth_, (oy - y) * cellHeight_, nullptr, &clip,
+                       nullptr, &area, 0) == ERROR)
+        area = client;  // nothing moved: paint it all
+
+    if (y != oy) {
+        SetScrollPos(handle_, SB_VERT, y, TRUE);
+        if (oy < y) {
+            InvalidateRect(handle_, &area, FALSE);
+            UpdateWindow(handle_);
+            // Then the strip below the whole rows.
+            area.top = area.bottom;
+            area.bottom = client.bottom;
+        }
+    }
+    if (x != ox) {
+        SetScrollPos(handle_, SB_HORZ, x, TRUE);
+        if (overhang_ > 0) {
+            if (x < ox) {
+                // Glyphs reaching past the old left edge come back into view.
+                area.left = 0;
+                area.right = std::max<LONG>(area.right, (ox - x) * cellWidth_ + overhang_);
+            } else {
+                InvalidateRect(handle_, &area, FALSE);
+                UpdateWindow(handle_);
+                area = RECT{0, 0, overhang_, client.bottom};
+            }
+        }
+    }
+    InvalidateRect(handle_, &area, FALSE);
+    UpdateWindow(handle_);
+}
+
+void TConsole::UpdateLayout()
+{
+    if (!handle_)
+        return;
+    RECT client;
+    GetClientRect(handle_, &client);
+    // No cell size until a font was accepted: nothing fits then.
+    visibleCols_ = cellWidth_ > 0 ? client.right / cellWidth_ : 0;
+    visibleRows_ = cellHeight_ > 0 ? client.bottom / cellHeight_ : 0;
+    maxOriginX_ = std::max(0, cols_ - visibleCols_);
+    maxOriginY_ = std::max(0, rows_ - visibleRows_);
+    ScrollTo(std::min(originX_, maxOriginX_), std::min(originY_, maxOriginY_));
+    UpdateScrollBars();
+}
+
+void TConsole::UpdateScrollBars()
+{
+    if (!handle_)
+        return;
+    // Never below 0..1: both bars always show, also when all text fits.
+    SetScrollRange(handle_, SB_HORZ, 0, std::max(1, maxOriginX_), FALSE);
+    SetScrollPos(handle_, SB_HORZ, originX_, TRUE);
+    SetScrollRange(handle_, SB_VERT, 0, std::max(1, maxOriginY_), FALSE);
+    SetScrollPos(handle_, SB_VERT, originY_, TRUE);
+}
+
+void TConsole::DoScroll(TScrollAxis axis, int code, int thumb)
+{
+    bool horizontal = axis == TScrollAxis::Horizontal;
+    int position = horizontal ? originX_ : originY_;
+    int page = horizontal ? visibleCols_ / 2 : visibleRows_;
+    switch (code) {
+    case SB_LINEUP: position -= 1; break;
+    case SB_LINEDOWN: position += 1; break;
+    case SB_PAGEUP: position -= page; break;
+    case SB_PAGEDOWN: position += page; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: position = thumb; break;
+    case SB_TOP: position = 0; break;
+    case SB_BOTTOM: position = horizontal ? maxOriginX_ : maxOriginY_; break;
+    default: break;
+    }
+    if (horizontal)
+        ScrollTo(position, originY_);
+    else
+        ScrollTo(originX_, position);
+}
+
+namespace {
+
+struct ScrollKey {
+    WORD key;
+    bool ctrlOnly;
+    TScrollAxis axis;
+    int code;
+};
+
+constexpr TScrollAxis H = TScrollAxis::Horizontal;
+constexpr TScrollAxis V = TScrollAxis::Vertical;
+
+// First match wins.
+constexpr ScrollKey ScrollKeys[] = {
+    {VK_LEFT, false, H, SB_LINELEFT},  {VK_RIGHT, false, H, SB_LINERIGHT},
+    {VK_LEFT, true, H, SB_PAGELEFT},   {VK_RIGHT, true, H, SB_PAGERIGHT},
+    {VK_HOME, false, H, SB_LEFT},      {VK_END, false, H, SB_RIGHT},
+    {VK_UP, false, V, SB_LINEUP},      {VK_DOWN, false, V, SB_LINEDOWN},
+    {VK_PRIOR, false, V, SB_PAGEUP},   {VK_NEXT, false, V, SB_PAGEDOWN},
+    {VK_HOME, true, V, SB_TOP},        {VK_END, true, V, SB_BOTTOM},
+};
+
+bool KeyIsDown(int key)
+{
+    return GetKeyState(key) < 0;
+}
+
+}  // namespace
+
+void TConsole::ScrollByKey(WORD key)
+{
+    // A Ctrl entry needs Ctrl alone; a plain entry takes every other shift state.
+    bool ctrlOnly = KeyIsDown(VK_CONTROL) && !KeyIsDown(VK_SHIFT) && !KeyIsDown(VK_MENU);
+    for (const ScrollKey& entry : ScrollKeys) {
+        if (entry.key == key && entry.ctrlOnly == ctrlOnly) {
+            DoScroll(entry.axis, entry.code, 0);
+            return;
+        }
+    }
+}
