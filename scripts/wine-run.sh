@@ -21,6 +21,12 @@ mkdir -p "$WINEPREFIX"
         wine wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
+    # Debian's Wine 8 does not find its own fonts (Courier, MS Sans Serif, System...)
+    # in its data directory; give the prefix them in C:\windows\Fonts, as on Windows.
+    fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] && [ ! -f "$fonts/coure.fon" ]; then
+        cp /usr/share/wine/fonts/* "$fonts/"
+    fi
 ) 9>"$WINEPREFIX.lock"
 
 exec wine "$@"
