@@ -1,71 +1,129 @@
-// TAVON.EXE: waits hidden for the fax printer's notifications and runs each print job.
+// TAVON.EXE: start-up. With the imaging control installed, the hidden main window
+// serves print jobs until it is closed; without it, the registration tool is started.
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdio>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/tavon_form.h"
+#include "job/job_log.h"
 #include "job/print_job.h"
-#include "orvikctr.h"
+#include "settings/fax_settings.h"
+#include "settings/profile.h"
 
 namespace {
 
-constexpr UINT WM_CLOSEREQUEST = WM_USER + 32;
+constexpr std::size_t kStartupBufferSize = 145;
 
-// Until the console pane exists, log lines have nowhere to go.
-class NoConsole : public ILogConsole {
-public:
-    void Write(std::string_view) override {}
-    void RepaintNow() override {}
-};
+bool ControlFileExists(const std::string& path) { return FileExistsNamed(path); }
 
-NoConsole Console;
-TPrintJob Job(Console);
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+std::string SystemDirectory()
 {
-    switch (message) {
-    case WM_PRNPIPE_NOTIFY:
-        try {
-            Job.WMPrnPipeNotify(wParam);
-        } catch (const std::exception& e) {
-            MessageBoxA(nullptr, e.what(), "Tavon", MB_OK | MB_ICONERROR);
+    char buffer[kStartupBufferSize] = {};
+    GetSystemDirectoryA(buffer, sizeof buffer);
+    return buffer;
+}
+
+// The program directory as the settings file names it; asks for the user setup when
+// there is none.
+std::string CheckProgDirSetting()
+{
+    char windows[kStartupBufferSize] = {};
+    UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length == 0 || length >= sizeof windows)
+        return {};
+    std::string progDir =
+        ReadProfileText(SettingsFilePath(windows), "Quilfa", "ProgDir", "").substr(0, 255);
+    if (progDir.empty())
+        ShowStartupMessage("You must run Kalmset and Set User first.");
+    return progDir;
+}
+
+void RunRegistrationTool()
+{
+    std::string startupProgDir = CheckProgDirSetting();
+    std::string commandLine = (startupProgDir + "ZEP /RTAVON ").substr(0, 255) + FirstArgument();
+    if (WinExec(commandLine.c_str(), SW_SHOW) < 32)
+        ShowStartupMessage("Could not register Image ActiveX Control");
+}
+
+void RunMessageLoop()
+{
+    for (;;) {
+        MSG message;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            WaitMessage();
+            continue;
         }
-        return 0;
-    case WM_CLOSEREQUEST:
-    case WM_CLOSE:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        if (message.message == WM_QUIT)
+            return;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
+}
+
+std::string KindOf(const std::exception& error)
+{
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && name ? name.get() : typeid(error).name();
+}
+
+std::string ModuleName()
+{
+    char path[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full = path;
+    return full.substr(full.find_last_of('\\') + 1).substr(0, 63);
+}
+
+void ShowFatalError(const std::exception& error, const void* where)
+{
+    std::string message = error.what();
+    const char* stop = !message.empty() && message.back() == '.' ? "" : ".";
+    char text[1024];
+    std::snprintf(text, sizeof text, "Exception %s in module %s at %p.\n%s%s",
+                  KindOf(error).c_str(), ModuleName().c_str(), where, message.c_str(), stop);
+    MessageBoxA(nullptr, text, "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+int Run(HINSTANCE instance)
+{
+    if (!CreateApplicationWindow(instance))
+        return 1;
+    std::string system = SystemDirectory();
+    if (!ControlFileExists(system + "\\IMOCX32.OCX") ||
+        !ControlFileExists(system + "\\IMTWAIN3.OCX")) {
+        RunRegistrationTool();
+        return 0;
+    }
+
+    ConsoleMessageError = ShowErrorBox;
+    std::unique_ptr<TtavonForm> form;
+    try {
+        form = std::make_unique<TtavonForm>(instance);
+    } catch (const std::exception& error) {
+        ShowFatalError(error, reinterpret_cast<const void*>(&Run));
+        return 1;
+    }
+    ShowWindow(ApplicationWindow, SW_HIDE);
+    RunMessageLoop();
+    return 0;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    OleInitialize(nullptr);
     ReadTimeSeparator();
-
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = "TtavonForm";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA("TtavonForm", "Kelvarin", WS_OVERLAPPEDWINDOW, 42, 364, 600, 300,
-                                nullptr, nullptr, instance, nullptr);
-    if (!window) {
-        MessageBoxA(nullptr, "Cannot create the main window", "Tavon", MB_OK | MB_ICONERROR);
-        OleUninitialize();
-        return 1;
-    }
-    WaitForPrnPipe(window, WM_PRNPIPE_NOTIFY);
-
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    EndWaitPrnPipe();
-    DestroyWindow(window);
+    OleInitialize(nullptr);
+    int exitCode = Run(instance);
     OleUninitialize();
-    return 0;
+    return exitCode;
 }

@@ -56,10 +56,29 @@ std::string ReadFilePath(const BlockLock& block)
 
 void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
 {
-    HGLOBAL handle = reinterpret_cast<HGLOBAL>(wParam);
-    if (!handle)
+    if (!wParam)
         return;
-    BlockLock block(handle);
+    held_.push_back(wParam);
+    if (running_)
+        return;
+    // Blocks still held when an error left an earlier run come first.
+    running_ = true;
+    try {
+        while (!held_.empty()) {
+            WPARAM next = held_.front();
+            held_.pop_front();
+            HandleNotice(next);
+        }
+    } catch (...) {
+        running_ = false;
+        throw;
+    }
+    running_ = false;
+}
+
+void TPrintJob::HandleNotice(WPARAM wParam)
+{
+    BlockLock block(reinterpret_cast<HGLOBAL>(wParam));
     if (!block.Data() || block.Size() < sizeof(std::uint32_t))
         return;
 
@@ -93,7 +112,19 @@ void TPrintJob::ProcessEndDoc()
     debug("==============FINISHED: PMT_END_DOC");
 }
 
-// Filled in by the page merge and the hand-off.
-void TPrintJob::PrepareHandOff() {}
-void TPrintJob::MergePages() {}
-void TPrintJob::HandOffJob() {}
+bool FileExistsNamed(const std::string& name)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(name.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void TPrintJob::DeleteNamedFile(const std::string& name)
+{
+    // The whole name: a name cut short could mean another file.
+    FileNameBuffer = name;
+    DeleteFileA(FileNameBuffer.c_str());
+}

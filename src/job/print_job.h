@@ -2,11 +2,13 @@
 // One print job's road through the program: the printer's notifications, the merge of
 // the page images at the end of the document, and the hand-off of the merged file.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 
 #include <windows.h>
 
+#include "imaging/image_man.h"
 #include "job/job_log.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
@@ -21,10 +23,13 @@ constexpr std::size_t kFilePathOffset = 524;
 
 class TPrintJob {
 public:
-    explicit TPrintJob(ILogConsole& console) : console_(console) {}
+    TPrintJob(ILogConsole& console, TImageMan& im) : console_(console), im_(im) {}
 
     // Handles one WM_PRNPIPE_NOTIFY: wParam is a global memory block that this call
     // owns and frees, also when the end-of-document sequence raises an error.
+    // Notifications that arrive while a job runs (the merge and message boxes handle
+    // messages) are held and handled in order once it has ended, so a running job
+    // keeps its names.
     void WMPrnPipeNotify(WPARAM wParam);
 
     // Kept from job to job: a PMT_END_DOC works on the names stored last.
@@ -35,16 +40,38 @@ public:
     // Scratch copy of the name of each file deleted during a job.
     std::string FileNameBuffer;
 
-    // Seam for tests: the pause before the settings reload at the end of a document.
+    // Seams for tests: the pause before the settings reload at the end of a document,
+    // and the open attempts made for each page image.
     static DWORD EndDocPauseMs;
+    static int ExclusiveAccessAttempts;
 
 private:
+    void HandleNotice(WPARAM wParam);
     void ProcessEndDoc();
-    void PrepareHandOff();
+
+    // Page merge: the page images into one multi-page TIFF file.
     void MergePages();
+    void MergePage(const std::string& jobIni, std::int32_t pageNumber);
+    HFILE WaitExclusiveAccess(const std::string& imageName);
+
+    // Hand-off of the merged file to the fax-API file or the scheduler.
+    void PrepareHandOff();
     void HandOffJob();
+    void HandOffToFaxApi();
+    void HandOffToScheduler();
+    bool CopyJobFile(const std::string& source, const std::string& destination);
+    void KeepMergedFile();
+
+    void DeleteNamedFile(const std::string& name);
 
     void debug(std::string_view message) { ::debug(console_, message); }
 
     ILogConsole& console_;
+    TImageMan& im_;
+    std::string MergedFileName;
+    bool running_ = false;
+    std::deque<WPARAM> held_;
 };
+
+// True when a file (not a directory) of that name exists.
+bool FileExistsNamed(const std::string& name);

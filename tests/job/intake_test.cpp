@@ -124,7 +124,7 @@ protected:
     static HWND window;
     TempDir dir;
     RecordingConsole console;
-    TPrintJob job{console};
+    TPrintJob job{console, *im};
 };
 
 HWND Intake::window = nullptr;

@@ -133,3 +133,63 @@ HeldOpenFile::~HeldOpenFile()
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
 }
+
+RunningProgram::RunningProgram(const std::string& commandLine)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        throw std::runtime_error("cannot start " + commandLine);
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}
+
+int RunningProgram::Wait(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+HWND WaitForWindow(const char* className, const std::string& caption, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (HWND window = FindWindowA(className, caption.c_str()))
+            return window;
+        if (GetTickCount64() > deadline)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+std::string MessageBoxText(HWND box)
+{
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+void PressOk(HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); }
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!FileExists(path)) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}

@@ -30,6 +30,32 @@ std::string BinDir();
 // or did not end within the time).
 int RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
 
+// A program started in the background; ended (if still running) when this goes away.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::string& commandLine);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // The exit code once it ended within the time, else -1.
+    int Wait(DWORD timeoutMs = 30000);
+    DWORD Id() const { return process_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
+// A top-level window of that caption (and class, when given) showing within the time.
+HWND WaitForWindow(const char* className, const std::string& caption, DWORD timeoutMs = 15000);
+
+// The text of a message box, and its OK button pressed.
+std::string MessageBoxText(HWND box);
+void PressOk(HWND box);
+
+// Waits until the file exists; false when the time ran out.
+bool WaitForFile(const std::string& path, DWORD timeoutMs = 15000);
+
 // Another process holds a file open without sharing until this object goes away.
 class HeldOpenFile {
 public:

@@ -1,0 +1,73 @@
+#include "app/application.h"
+
+std::string ApplicationTitle;
+HWND ApplicationWindow = nullptr;
+
+namespace {
+
+LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Closing the taskbar entry ends the program like closing the main window.
+    if (message == WM_CLOSE) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string ModulePath()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length);
+}
+
+std::string WithFullStop(std::string text)
+{
+    if (text.empty() || text.back() != '.')
+        text += '.';
+    return text;
+}
+
+}  // namespace
+
+std::string TitleFromModulePath(const std::string& modulePath)
+{
+    std::string ansi = modulePath;
+    OemToCharBuffA(modulePath.c_str(), ansi.data(), static_cast<DWORD>(ansi.size()));
+    std::string title = ansi.substr(ansi.find_last_of('\\') + 1);
+    title = title.substr(0, title.find('.'));
+    if (title.size() > 1)
+        CharLowerBuffA(title.data() + 1, static_cast<DWORD>(title.size() - 1));
+    return title;
+}
+
+bool CreateApplicationWindow(HINSTANCE instance)
+{
+    ApplicationTitle = TitleFromModulePath(ModulePath());
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = ApplicationWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "MAINICON");
+    windowClass.lpszClassName = "TApplication";
+    if (!RegisterClassA(&windowClass))
+        return false;
+    int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+    int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    ApplicationWindow = CreateWindowA("TApplication", ApplicationTitle.c_str(),
+                                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                                          WS_VISIBLE,
+                                      x, y, 0, 0, nullptr, nullptr, instance, nullptr);
+    return ApplicationWindow != nullptr;
+}
+
+void ShowErrorBox(const std::exception& error)
+{
+    MessageBoxA(ApplicationWindow, WithFullStop(error.what()).c_str(), ApplicationTitle.c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+void ShowStartupMessage(const std::string& text)
+{
+    MessageBoxA(ApplicationWindow, text.c_str(), ApplicationTitle.c_str(), MB_OK);
+}

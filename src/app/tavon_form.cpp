@@ -1,0 +1,193 @@
+#include "app/tavon_form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/exception.h"
+#include "orvikctr.h"
+#include "settings/bounded_text.h"
+#include "settings/fax_settings.h"
+
+TtavonForm* tavonForm = nullptr;
+
+namespace {
+
+constexpr const char* kClassName = "TtavonForm";
+constexpr UINT_PTR kTimer1Id = 1;
+constexpr UINT kTimer1Interval = 100;
+constexpr int kStatusBarHeight = 19;
+
+void RegisterFormClass(HINSTANCE instance)
+{
+    WNDCLASSA windowClass{};
+    if (GetClassInfoA(instance, kClassName, &windowClass))
+        return;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassA(&windowClass))
+        throw Exception("Cannot register the main window class");
+}
+
+}  // namespace
+
+TtavonForm::TtavonForm(HINSTANCE instance)
+{
+    tavonForm = this;
+    RegisterFormClass(instance);
+    // Laid out at 560 x 187; FormCreate gives it its real size before it ever shows.
+    handle_ = CreateWindowExA(0, kClassName, "Kelvarin", WS_OVERLAPPEDWINDOW, 42, 364, 560, 187,
+                              ApplicationWindow, nullptr, instance, nullptr);
+    if (!handle_)
+        throw Exception("Cannot create the main window");
+    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
+
+    font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+
+    // Children in their fixed order: the guard runs once the imaging control exists.
+    CreateConsole1();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "",
+                                 WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 141, 552,
+                                 kStatusBarHeight, handle_, nullptr, instance, nullptr);
+    if (StatusBar1 && font_)
+        SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    im = std::make_unique<TImageMan>();
+    OnlyOne1 = std::make_unique<TOnlyOne>();
+    job_ = std::make_unique<TPrintJob>(*this, *im);
+
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        ShowErrorBox(error);
+    }
+}
+
+TtavonForm::~TtavonForm()
+{
+    FormDestroy();
+    if (Timer1)
+        KillTimer(handle_, kTimer1Id);
+    DestroyWindow(handle_);
+    if (font_)
+        DeleteObject(font_);
+    if (tavonForm == this)
+        tavonForm = nullptr;
+}
+
+void TtavonForm::readQFSchINI() { ::readQFSchINI(); }
+
+void TtavonForm::FormCreate()
+{
+    DebugMode = false;
+
+    std::string progDir = CutTo(ExecutableDirectory(), kMaxDirLength);
+    if (!EndsWithBackslash(progDir))
+        AppendBounded(progDir, "\\", kMaxDirLength);
+    FaxSettings.ProgDir = progDir;
+
+    tavonForm->readQFSchINI();
+
+    // The imaging control is windowless: there is nothing to park outside the window.
+    SetWindowPos(tavonForm->handle_, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER |
+                                                                  SWP_NOACTIVATE);
+
+    // Kept whole: the scheduler is never started by a path cut short.
+    job_->SchedulerCmdLine = FaxSettings.ProgDir + "QUEUEMGR.EXE";
+
+    WaitForPrnPipe(handle_, WM_PRNPIPE_NOTIFY);
+
+    Timer1 = SetTimer(handle_, kTimer1Id, kTimer1Interval, nullptr);
+    if (!Timer1)
+        throw Exception("Not enough timers available");
+}
+
+void TtavonForm::Timer1Timer()
+{
+    KillTimer(handle_, kTimer1Id);
+    Timer1 = 0;
+    DebugMode = AsciiUpper(FirstArgument()).find("/D") != std::string::npos;
+    if (DebugMode)
+        ShowWindow(tavonForm->handle_, SW_SHOW);
+}
+
+void TtavonForm::FormDestroy() { EndWaitPrnPipe(); }
+
+void TtavonForm::CreateConsole1()
+{
+    Console1 = std::make_unique<TConsole>();
+    Console1->SetOptions(coAutoTracking | coCheckBreak | coFixedPitchOnly);
+    Console1->SetRows(50);
+    Console1->SetLineBreak(TConsoleLineBreak::CRLF);
+    Console1->Font().SetColor(clWindowText);
+    Console1->Font().SetHeight(-11);
+    Console1->Font().SetName("Courier");
+    Console1->Loaded();
+    Console1->SetBounds(0, 0, 552, 141);
+    Console1->CreateHandle(handle_);
+}
+
+void TtavonForm::LayOutChildren()
+{
+    RECT client;
+    GetClientRect(handle_, &client);
+    int statusHeight = 0;
+    if (StatusBar1) {
+        SendMessageA(StatusBar1, WM_SIZE, 0, 0);
+        RECT status;
+        GetWindowRect(StatusBar1, &status);
+        statusHeight = status.bottom - status.top;
+    }
+    if (Console1)
+        Console1->SetBounds(0, 0, client.right, std::max(0L, client.bottom - statusHeight));
+}
+
+void TtavonForm::Write(std::string_view text) { Console1->Write(text); }
+void TtavonForm::RepaintNow() { Console1->RepaintNow(); }
+
+LRESULT CALLBACK TtavonForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* form = reinterpret_cast<TtavonForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!form)
+        return DefWindowProcA(window, message, wParam, lParam);
+    try {
+        return form->HandleMessage(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        ShowErrorBox(error);
+        return 0;
+    }
+}
+
+LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PRNPIPE_NOTIFY:
+        job_->WMPrnPipeNotify(wParam);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTimer1Id)
+            Timer1Timer();
+        return 0;
+    case WM_QUERYOPEN:
+        return DebugMode ? 1 : 0;
+    case WM_CLOSEREQUEST:
+    case WM_CLOSE:
+        PostQuitMessage(0);
+        return 0;
+    case WM_SIZE:
+        LayOutChildren();
+        return 0;
+    default:
+        return DefWindowProcA(handle_, message, wParam, lParam);
+    }
+}

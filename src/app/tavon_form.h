@@ -1,0 +1,56 @@
+#pragma once
+// The main window: hidden unless started with "/D", it takes the printer's
+// notifications, runs each print job and shows the job log in its console pane.
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+#include "app/only_one.h"
+#include "console/console.h"
+#include "imaging/image_man.h"
+#include "job/print_job.h"
+
+constexpr UINT WM_CLOSEREQUEST = WM_USER + 32;  // 1056: ends the program
+
+class TtavonForm : public ILogConsole {
+public:
+    // Creates the window and its children in order (the single-instance guard runs
+    // at the fourth), then runs FormCreate. Raises when the window or the imaging
+    // control cannot be created; errors inside FormCreate are shown and swallowed.
+    explicit TtavonForm(HINSTANCE instance);
+    ~TtavonForm() override;
+    TtavonForm(const TtavonForm&) = delete;
+    TtavonForm& operator=(const TtavonForm&) = delete;
+
+    HWND Handle() const { return handle_; }
+
+    void readQFSchINI();
+    void debug(std::string_view message) { ::debug(*this, message); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void FormCreate();
+    void Timer1Timer();
+    void FormDestroy();
+    void CreateConsole1();
+    void LayOutChildren();
+
+    // The job log's console pane.
+    void Write(std::string_view text) override;
+    void RepaintNow() override;
+
+    HWND handle_ = nullptr;
+    std::unique_ptr<TConsole> Console1;
+    HWND StatusBar1 = nullptr;
+    std::unique_ptr<TImageMan> im;
+    std::unique_ptr<TOnlyOne> OnlyOne1;
+    UINT_PTR Timer1 = 0;
+    std::unique_ptr<TPrintJob> job_;
+    HFONT font_ = nullptr;
+};
+
+// The one main window; set before its creation code runs.
+extern TtavonForm* tavonForm;

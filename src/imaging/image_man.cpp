@@ -1,0 +1,148 @@
+#include "imaging/image_man.h"
+
+#include <cstdio>
+
+#include <ole2.h>
+#include <oleauto.h>
+
+#include "app/exception.h"
+
+namespace {
+
+std::string Narrow(BSTR text)
+{
+    if (!text)
+        return {};
+    int units = static_cast<int>(SysStringLen(text));
+    int bytes = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
+    std::string result(bytes > 0 ? bytes : 0, '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, units, result.data(), bytes, nullptr, nullptr);
+    return result;
+}
+
+BSTR Wide(const std::string& text)
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    BSTR result = SysAllocStringLen(nullptr, units > 0 ? units : 0);
+    if (result && units > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result, units);
+    return result;
+}
+
+std::string StatusText(HRESULT status)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
+    return text;
+}
+
+// Owns a BSTR argument for the length of one call.
+class BstrArgument {
+public:
+    explicit BstrArgument(const std::string& text)
+    {
+        VariantInit(&value);
+        value.vt = VT_BSTR;
+        value.bstrVal = Wide(text);
+        if (!value.bstrVal)
+            throw Exception("Imaging control: out of memory");
+    }
+    ~BstrArgument() { VariantClear(&value); }
+    BstrArgument(const BstrArgument&) = delete;
+    BstrArgument& operator=(const BstrArgument&) = delete;
+
+    VARIANT value;
+};
+
+}  // namespace
+
+TImageMan::TImageMan()
+{
+    HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IDispatch, reinterpret_cast<void**>(&control_));
+    if (FAILED(status))
+        throw Exception("Imaging control {0EABA3C0-D884-101B-8CAE-00006E44AAB2} cannot be "
+                        "created (" + StatusText(status) + ")");
+}
+
+TImageMan::~TImageMan()
+{
+    if (control_)
+        control_->Release();
+}
+
+void TImageMan::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char* what)
+{
+    EXCEPINFO exception{};
+    VARIANT result;
+    VariantInit(&result);
+    HRESULT status = control_->Invoke(id, IID_NULL, 0, flags, &parameters,
+                                      flags == DISPATCH_METHOD ? &result : nullptr, &exception,
+                                      nullptr);
+    VariantClear(&result);
+    if (SUCCEEDED(status))
+        return;
+    std::string text = exception.bstrDescription
+                           ? Narrow(exception.bstrDescription)
+                           : "Imaging control: " + std::string(what) + " failed (" +
+                                 StatusText(status) + ")";
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    throw Exception(text);
+}
+
+void TImageMan::PutProperty(DISPID id, VARIANT& value, const char* what)
+{
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{&value, &named, 1, 1};
+    Invoke(id, DISPATCH_PROPERTYPUT, parameters, what);
+}
+
+void TImageMan::Call(DISPID id, VARIANT* arguments, UINT count, const char* what)
+{
+    DISPPARAMS parameters{arguments, nullptr, count, 0};
+    Invoke(id, DISPATCH_METHOD, parameters, what);
+}
+
+void TImageMan::SetScaleMethod(short value)
+{
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_I2;
+    argument.iVal = value;
+    PutProperty(ImageManDispId::ScaleMethod, argument, "setting ScaleMethod");
+}
+
+void TImageMan::SetPicture(const std::string& fileName)
+{
+    BstrArgument argument(fileName);
+    PutProperty(ImageManDispId::Picture, argument.value, "setting Picture");
+}
+
+void TImageMan::Refresh() { Call(ImageManDispId::Refresh, nullptr, 0, "Refresh"); }
+
+void TImageMan::SetAppendImage(bool value)
+{
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BOOL;
+    argument.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    PutProperty(ImageManDispId::AppendImage, argument, "setting AppendImage");
+}
+
+void TImageMan::SetCompression(short value)
+{
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_I2;
+    argument.iVal = value;
+    PutProperty(ImageManDispId::Compression, argument, "setting Compression");
+}
+
+void TImageMan::SaveAs(const std::string& fileName)
+{
+    BstrArgument argument(fileName);
+    Call(ImageManDispId::SaveAs, &argument.value, 1, "SaveAs");
+}

@@ -1,0 +1,139 @@
+#include "job/print_job.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "job/message_pump.h"
+#include "settings/fax_settings.h"
+
+namespace {
+
+constexpr DWORD kCopyChunk = 64 * 1024;
+
+std::string SchedulerImage() { return FaxSettings.PrivateDir + "FAX.$$$"; }
+
+// Copies every byte, over short reads and writes.
+bool CopyContents(HANDLE source, HANDLE destination)
+{
+    std::vector<char> buffer(kCopyChunk);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(source, buffer.data(), kCopyChunk, &got, nullptr))
+            return false;
+        if (got == 0)
+            return true;
+        for (DWORD done = 0; done < got;) {
+            DWORD written = 0;
+            if (!WriteFile(destination, buffer.data() + done, got - done, &written, nullptr) ||
+                written == 0)
+                return false;
+            done += written;
+        }
+    }
+}
+
+std::string CopyFailure(const char* kind, const std::string& source,
+                        const std::string& destination)
+{
+    return (std::string("TAVON(") + kind + "): excep. stream copy: " + source + " to " +
+            destination).substr(0, 255);
+}
+
+}  // namespace
+
+void TPrintJob::PrepareHandOff()
+{
+    DeleteNamedFile(SchedulerImage());
+    debug("After prep for FAX.$$$");
+}
+
+void TPrintJob::HandOffJob()
+{
+    if (!FaxSettings.GXAPIFileName.empty())
+        HandOffToFaxApi();
+    else
+        HandOffToScheduler();
+}
+
+void TPrintJob::HandOffToFaxApi()
+{
+    const std::string target = FaxSettings.GXAPIFileName;
+    debug("gxapi_filename = " + target);
+    DeleteNamedFile(target);
+    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target);
+    DeleteNamedFile(JobIniName);
+    if (copied)
+        DeleteNamedFile(MergedFileName);
+    else
+        KeepMergedFile();
+    debug("deleted orvik temp files.  Before clearTessavel");
+    if (!ClearGXAPIFileName())
+        ClearGXAPIFileName();
+    debug("After clearTessavel");
+}
+
+void TPrintJob::HandOffToScheduler()
+{
+    debug("gxapi filename is blank. Loading scheduler.");
+    const std::string image = SchedulerImage();
+    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, image);
+    DeleteNamedFile(JobIniName);
+    if (copied)
+        DeleteNamedFile(MergedFileName);
+    else
+        KeepMergedFile();
+    if (!FileExistsNamed(FaxSettings.ProgDir + "QUEUEMGR.EXE"))
+        return;
+    if (!FileExistsNamed(image)) {
+        ShowInfoBox("Could not create private image.");
+        return;
+    }
+    if (WinExec(SchedulerCmdLine.c_str(), SW_SHOWNORMAL) < 32)
+        ShowInfoBox("Could not find scheduler.");
+}
+
+bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination)
+{
+    HANDLE from = CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE to = INVALID_HANDLE_VALUE;
+    if (from != INVALID_HANDLE_VALUE)
+        to = CreateFileA(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (to == INVALID_HANDLE_VALUE) {
+        if (from != INVALID_HANDLE_VALUE)
+            CloseHandle(from);
+        ShowInfoBox(CopyFailure("B", source, destination));
+        return false;
+    }
+    bool copied = CopyContents(from, to);
+    CloseHandle(to);
+    if (!copied)
+        ShowInfoBox(CopyFailure("A", source, destination));
+    CloseHandle(from);
+    return copied;
+}
+
+// The merged file is the document's only copy once its page images are gone: when
+// it could not be handed on, it stays, under a name no later job uses.
+void TPrintJob::KeepMergedFile()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::string base = MergedFileName.substr(0, MergedFileName.size() - 4);
+    for (int serial = 0;; ++serial) {
+        char stamp[48];
+        std::snprintf(stamp, sizeof stamp, "-kept-%04u%02u%02u-%02u%02u%02u-%03u-%d.TIF",
+                      now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                      now.wMilliseconds, serial);
+        std::string kept = base + stamp;
+        if (MoveFileA(MergedFileName.c_str(), kept.c_str())) {
+            debug("merged file kept as " + kept);
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
+            debug("merged file could not be kept: " + MergedFileName);
+            return;
+        }
+    }
+}

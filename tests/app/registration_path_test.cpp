@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "system_state.h"
+
+namespace {
+
+// A program directory of the product with the registration tool in it.
+class RegistrationPath : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveControlFiles();
+        progDir = dir / "PROG";
+        CreateDirectoryA(progDir.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\ZEP.exe").c_str(), (progDir + "\\ZEP.EXE").c_str(),
+                              FALSE));
+    }
+    void TearDown() override { RemoveControlFiles(); }
+
+    std::string Tavon(const std::string& arguments) const
+    {
+        return "\"" + BinDir() + "\\TAVON.exe\"" + arguments;
+    }
+    std::string ZepCommandLine() const
+    {
+        std::string log = ReadFileText(progDir + "\\ZEP.LOG");
+        std::size_t at = log.find("command line: ");
+        if (at == std::string::npos)
+            return "(no command line logged)";
+        at += 14;
+        return log.substr(at, log.find("\r\n", at) - at);
+    }
+
+    TempDir dir;
+    SettingsFile settings;
+    std::string progDir;
+};
+
+}  // namespace
+
+TEST_F(RegistrationPath, StartsTheToolWithTheFirstArgument)
+{
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
+    RunningProgram tavon(Tavon(" /D second"));
+    EXPECT_EQ(tavon.Wait(), 0);
+    ASSERT_TRUE(WaitForFile(progDir + "\\ZEP.LOG"));
+    Sleep(500);  // the tool may still be writing its log
+    EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON /D");
+}
+
+TEST_F(RegistrationPath, WithoutArgumentTheCommandLineEndsInABlank)
+{
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
+    RunningProgram tavon(Tavon(""));
+    EXPECT_EQ(tavon.Wait(), 0);
+    ASSERT_TRUE(WaitForFile(progDir + "\\ZEP.LOG"));
+    Sleep(500);
+    EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON ");
+}
+
+TEST_F(RegistrationPath, EitherControlFileMissingIsEnough)
+{
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
+    WriteFileText(SystemDirectory() + "\\IMOCX32.OCX", "present");
+    RunningProgram tavon(Tavon(" x"));
+    EXPECT_EQ(tavon.Wait(), 0);
+    EXPECT_TRUE(WaitForFile(progDir + "\\ZEP.LOG"));
+}
+
+TEST_F(RegistrationPath, ProgDirWithoutBackslashFailsToStartTheTool)
+{
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\r\n");
+    RunningProgram tavon(Tavon(""));
+    HWND box = WaitForWindow("#32770", "Tavon");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), "Could not register Image ActiveX Control");
+    PressOk(box);
+    EXPECT_EQ(tavon.Wait(), 0);
+    EXPECT_FALSE(FileExists(progDir + "\\ZEP.LOG"));
+}
+
+TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
+{
+    settings.Write("[Quilfa]\r\nUser=0001\r\n");
+    RunningProgram tavon(Tavon(" /D"));
+    HWND box = WaitForWindow("#32770", "Tavon");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), "You must run Kalmset and Set User first.");
+    PressOk(box);
+    EXPECT_EQ(tavon.Wait(), 0);
+    // The tool is then looked for in the usual places: beside the program.
+    EXPECT_TRUE(WaitForFile(BinDir() + "\\ZEP.LOG"));
+    DeleteFileA((BinDir() + "\\ZEP.LOG").c_str());
+}
