@@ -1,14 +1,25 @@
-// The fax printer driver's stand-in. For now one mode:
-//   FAXPRINT.EXE --raw CODE [PATH]   sends one record of any code and path
+// FAXPRINT.EXE, the fax printer driver's stand-in: what the driver does for one
+// document, then the three notifications through the printer pipe.
+//   FAXPRINT.EXE [--spool DIR] [--pages N] FILE.txt       renders a text document
+//   FAXPRINT.EXE [--spool DIR] PAGE.tif|PAGE.pbm ...     takes ready pages
+//   FAXPRINT.EXE --raw CODE [PATH]                       sends one record of any code
+// Pages go to DIR (default: SPOOL\ beside this program).
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "pipe_client.h"
+#include "prn_pipe_wire.h"
+#include "spool.h"
 
 namespace {
 
@@ -16,39 +27,154 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailed = 3;
 
+constexpr std::uint32_t kJobFile = 0;
+constexpr std::uint32_t kOutputFile = 1;
+constexpr std::uint32_t kEndDoc = 2;
+
 int Usage()
 {
-    std::fputs("usage: FAXPRINT.EXE --raw CODE [PATH]\n", stderr);
+    std::fputs("usage: FAXPRINT.EXE [--spool DIR] [--pages N] FILE.txt\n"
+               "       FAXPRINT.EXE [--spool DIR] PAGE.tif|PAGE.pbm ...\n"
+               "       FAXPRINT.EXE --raw CODE [PATH]\n",
+               stderr);
     return kExitUsage;
 }
 
-bool ParseCode(const wchar_t* text, std::uint32_t& code)
+int Fail(const std::string& what)
+{
+    std::fprintf(stderr, "FAXPRINT: %s\n", what.c_str());
+    return kExitFailed;
+}
+
+std::string Narrow(const wchar_t* text)
+{
+    int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(bytes > 0 ? bytes : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), bytes, nullptr, nullptr);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring result(units > 0 ? units : 0, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result.data(), units);
+    return result;
+}
+
+bool ParseNumber(const wchar_t* text, unsigned long long limit, unsigned long long& value)
 {
     wchar_t* end = nullptr;
     errno = 0;
-    unsigned long long value = std::wcstoull(text, &end, 0);
-    if (*text == L'\0' || *text == L'-' || *end != L'\0' || errno != 0 || value > 0xFFFFFFFFull)
+    value = std::wcstoull(text, &end, 0);
+    return *text != L'\0' && *text != L'-' && *end == L'\0' && errno == 0 && value <= limit;
+}
+
+std::string OwnDirectory()
+{
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, length);
+    return full.substr(0, full.find_last_of('\\') + 1);
+}
+
+std::string FullPath(const std::string& path)
+{
+    char full[MAX_PATH + 1] = {};
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length > MAX_PATH)
+        throw std::runtime_error("bad path: " + path);
+    return full;
+}
+
+bool EndsWith(const std::string& text, const char* tail)
+{
+    std::size_t n = std::strlen(tail);
+    if (text.size() < n)
         return false;
-    code = static_cast<std::uint32_t>(value);
-    return true;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str() + text.size() - n,
+                          int(n), tail, int(n)) == CSTR_EQUAL;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 int RawMode(int argc, wchar_t** argv)
 {
     if (argc < 3 || argc > 4)
         return Usage();
-    PipeRecord record{};
-    if (!ParseCode(argv[2], record.code)) {
+    unsigned long long code = 0;
+    if (!ParseNumber(argv[2], 0xFFFFFFFFull, code)) {
         std::fprintf(stderr, "FAXPRINT: not a notification code: %ls\n", argv[2]);
         return kExitUsage;
     }
-    if (argc == 4)
-        record.path = argv[3];
+    PipeRecord record{static_cast<std::uint32_t>(code), argc == 4 ? argv[3] : L""};
     std::string failure = SendRecords({record});
-    if (!failure.empty()) {
-        std::fprintf(stderr, "FAXPRINT: %s\n", failure.c_str());
-        return kExitFailed;
+    return failure.empty() ? kExitOk : Fail(failure);
+}
+
+int PrintMode(int argc, wchar_t** argv)
+{
+    std::string spoolDir = OwnDirectory() + "SPOOL\\";
+    unsigned long long pageCount = 0;
+    std::vector<std::string> inputs;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring option = argv[i];
+        if (option == L"--spool" && i + 1 < argc) {
+            spoolDir = Narrow(argv[++i]);
+        } else if (option == L"--pages" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], 10000, pageCount) || pageCount == 0)
+                return Usage();
+        } else if (option.rfind(L"--", 0) == 0) {
+            return Usage();
+        } else {
+            inputs.push_back(Narrow(argv[i]));
+        }
     }
+    if (inputs.empty())
+        return Usage();
+    bool text = inputs.size() == 1 && EndsWith(inputs[0], ".txt");
+    if (!text && pageCount != 0)
+        return Usage();
+
+    // Nothing is spooled for a program that is not there to take it.
+    if (!WaitNamedPipeW(kPrnPipeName, 0) && GetLastError() == ERROR_FILE_NOT_FOUND)
+        return Fail("the fax program is not running (no printer pipe)");
+
+    SpooledJob job;
+    try {
+        // Full names: the program reads them from another directory.
+        spoolDir = FullPath(spoolDir);
+        if (spoolDir.back() != '\\')
+            spoolDir += '\\';
+        if (text) {
+            job = SpoolRenderedPages(spoolDir, RenderTextPages(ReadWholeFile(inputs[0]),
+                                                               static_cast<int>(pageCount)));
+        } else {
+            for (std::string& input : inputs)
+                input = FullPath(input);
+            job = SpoolPageFiles(spoolDir, inputs);
+        }
+    } catch (const std::exception& error) {
+        return Fail(error.what());
+    }
+
+    std::string failure = SendRecords({{kJobFile, Wide(job.jobIni)},
+                                       {kOutputFile, Wide(job.pageFiles.front())},
+                                       {kEndDoc, L""}});
+    if (!failure.empty()) {
+        RemoveSpooledJob(job);
+        return Fail(failure);
+    }
+    std::printf("%s: %zu page(s)\n", job.jobIni.c_str(), job.pageFiles.size());
     return kExitOk;
 }
 
@@ -58,11 +184,11 @@ int main()
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv) {
-        std::fputs("FAXPRINT: cannot read the command line\n", stderr);
-        return kExitFailed;
-    }
-    int result = argc >= 2 && std::wcscmp(argv[1], L"--raw") == 0 ? RawMode(argc, argv) : Usage();
+    if (!argv)
+        return Fail("cannot read the command line");
+    int result = argc < 2                               ? Usage()
+                 : std::wcscmp(argv[1], L"--raw") == 0 ? RawMode(argc, argv)
+                                                        : PrintMode(argc, argv);
     LocalFree(argv);
     return result;
 }

@@ -11,6 +11,7 @@
 #include "prn_pipe_wire.h"
 #include "recording_console.h"
 #include "settings/fax_settings.h"
+#include "job_fixture.h"
 #include "test_support.h"
 
 namespace {
@@ -60,6 +61,7 @@ class Intake : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        RegisterImagingControl();
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = WindowProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -81,6 +83,9 @@ protected:
         InfoBoxes.clear();
         WindowsDir = dir.Path();
         FetchWindowsDirectory = TestWindowsDirectory;
+        // No scheduler in the program directory: the hand-off shows nothing.
+        WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() +
+                                             "\\\r\nPrivateDir=" + dir.Path() + "\\\r\n");
         ShowInfoBoxHook = RecordInfoBox;
         TPrintJob::EndDocPauseMs = 0;
         DebugMode = true;
@@ -124,7 +129,8 @@ protected:
     static HWND window;
     TempDir dir;
     RecordingConsole console;
-    TPrintJob job{console, *im};
+    TImageMan im;
+    TPrintJob job{console, im};
 };
 
 HWND Intake::window = nullptr;
@@ -209,7 +215,7 @@ TEST_F(Intake, EndDocChecksThatThePrinterWritesTiff)
 
 TEST_F(Intake, EndDocThroughThePipeReloadsTheSettings)
 {
-    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nPrivateDir=P\\\r\n");
+    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() + "\\\r\nPrivateDir=P\\\r\n");
     Print(PMT_OUTPUT_FILE, "C:\\x.pcl");
     Print(PMT_END_DOC, "");
     Print(PMT_END_DOC, "");

@@ -68,3 +68,22 @@ private:
     PROCESS_INFORMATION process_{};
     HANDLE stdinWrite_ = nullptr;
 };
+
+std::string WindowsDirectory();
+std::string SystemDirectory();
+
+// The real settings file of the prefix, put back as it was when this goes away.
+class SettingsFile {
+public:
+    SettingsFile();
+    ~SettingsFile();
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+
+    void Write(const std::string& text);
+    std::string Path() const { return WindowsDirectory() + "\\QFSCH.INI"; }
+
+private:
+    bool existed_ = false;
+    std::string saved_;
+};

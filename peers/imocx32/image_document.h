@@ -1,0 +1,28 @@
+#pragma once
+// The control's state: the current image and the settings the next save uses.
+#include <memory>
+#include <string>
+
+class ImageDocument {
+public:
+    ImageDocument();
+    ~ImageDocument();
+
+    void SetScaleMethod(short value);
+    // Refuses compression codes the engine cannot write.
+    void SetCompression(short value);
+    void SetAppendImage(bool value) { appendImage_ = value; }
+
+    // The first page of the file becomes the current image; raises when it cannot.
+    void Load(const std::string& path);
+    // Writes the current image to path: with AppendImage as a new last page (the file
+    // is created when missing), else as the file's only page.
+    void SaveAs(const std::string& path);
+
+private:
+    struct Image;
+    std::unique_ptr<Image> image_;
+    short scaleMethod_ = 0;
+    short compression_ = 4;
+    bool appendImage_ = false;
+};

@@ -1,0 +1,117 @@
+// The in-process COM server: class object, unloading and self-registration.
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <new>
+#include <string>
+
+#include "image_control.h"
+
+namespace {
+
+// {0EABA3C0-D884-101B-8CAE-00006E44AAB2}
+constexpr CLSID CLSID_ImageMan = {
+    0x0EABA3C0, 0xD884, 0x101B, {0x8C, 0xAE, 0x00, 0x00, 0x6E, 0x44, 0xAA, 0xB2}};
+constexpr wchar_t kClassKey[] = L"CLSID\\{0EABA3C0-D884-101B-8CAE-00006E44AAB2}";
+
+HMODULE ThisLibrary = nullptr;
+LONG Locks = 0;
+
+class ClassFactory : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // One static class object for the library's lifetime.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto* control = new (std::nothrow) ImageControl();
+        if (!control)
+            return E_OUTOFMEMORY;
+        HRESULT status = control->QueryInterface(iid, object);
+        control->Release();
+        return status;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
+    {
+        if (lock)
+            InterlockedIncrement(&Locks);
+        else
+            InterlockedDecrement(&Locks);
+        return S_OK;
+    }
+};
+
+ClassFactory Factory;
+
+LONG SetValue(HKEY key, const wchar_t* name, const std::wstring& value)
+{
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        ThisLibrary = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    if (clsid != CLSID_ImageMan)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return Factory.QueryInterface(iid, object);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return LiveObjects == 0 && Locks == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameW(ThisLibrary, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return SELFREG_E_CLASS;
+    HKEY server = nullptr;
+    std::wstring key = std::wstring(kClassKey) + L"\\InprocServer32";
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &server, nullptr) != ERROR_SUCCESS)
+        return SELFREG_E_CLASS;
+    bool written = SetValue(server, nullptr, path) == ERROR_SUCCESS &&
+                   SetValue(server, L"ThreadingModel", L"Apartment") == ERROR_SUCCESS;
+    RegCloseKey(server);
+    return written ? S_OK : SELFREG_E_CLASS;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
+{
+    LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
+}

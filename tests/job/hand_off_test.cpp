@@ -1,0 +1,135 @@
+#include "job_fixture.h"
+
+#include "settings/fax_settings.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class HandOff : public JobFixture {
+protected:
+    // A merged file left from before, and a job that adds no page to it.
+    void MergedFileWithoutNewPages()
+    {
+        ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), Merged().c_str(), FALSE));
+        WriteJob("1", "0", {});
+    }
+    void InstallScheduler()
+    {
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(),
+                              (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    }
+    std::string QueueLog() const { return Prog() + "outbox\\queue.log"; }
+    bool Logged(const std::string& line) const
+    {
+        Lines lines = console.Messages();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+};
+
+}  // namespace
+
+TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
+{
+    std::string target = dir / "gxapi.tif";
+    WriteFileText(target, "old hand-off");
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    EndDoc();
+    EXPECT_EQ(ReadFileText(target), ReadFileText(SamplePage(2)));
+    EXPECT_FALSE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(Merged()));
+    EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
+    EXPECT_TRUE(Logged("gxapi_filename = " + target));
+    EXPECT_TRUE(Logged("deleted orvik temp files.  Before clearTessavel"));
+    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(infoBoxes.empty());
+}
+
+TEST_F(HandOff, FaxApiWithoutMergedFileDeletesTheOldOneAndClears)
+{
+    std::string target = dir / "gxapi.tif";
+    WriteFileText(target, "old hand-off");
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    WriteJob("1", "0", {});
+    EndDoc();
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
+}
+
+TEST_F(HandOff, SchedulerIsStartedOnceWithItsFullName)
+{
+    // The scheduler, a program of its own, reads the prefix's real settings file.
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    InstallScheduler();
+    WriteJob("1", "2", {{1, SpoolPage(1, "a.tif")}, {2, SpoolPage(3, "c.tif")}});
+    EndDoc();
+    EXPECT_TRUE(infoBoxes.empty());
+    ASSERT_TRUE(WaitForFile(QueueLog()));
+    // The scheduler has taken the image once its log names the fax.
+    ULONGLONG deadline = GetTickCount64() + 15000;
+    while (ReadFileText(QueueLog()).find("queued ") == std::string::npos &&
+           GetTickCount64() < deadline)
+        Sleep(50);
+    std::string log = ReadFileText(QueueLog());
+    EXPECT_NE(log.find("started: " + Prog() + "QUEUEMGR.EXE\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("started: "), log.rfind("started: ")) << "started exactly once";
+    EXPECT_NE(log.find("pages=2"), std::string::npos) << log;
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+}
+
+TEST_F(HandOff, NoMergedPageMeansNoPrivateImage)
+{
+    InstallScheduler();
+    WriteJob("1", "0", {});
+    EndDoc();
+    EXPECT_EQ(infoBoxes, Lines{"Could not create private image."});
+    Sleep(300);
+    EXPECT_FALSE(FileExists(QueueLog()));
+}
+
+TEST_F(HandOff, WithoutSchedulerTheImageWaitsInThePrivateDirectory)
+{
+    MergedFileWithoutNewPages();
+    EndDoc();
+    EXPECT_TRUE(infoBoxes.empty());
+    EXPECT_EQ(ReadFileText(SchedulerImage()), ReadFileText(SamplePage(2)));
+
+    // The next job first removes the earlier image.
+    WriteJob("1", "0", {});
+    EndDoc();
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+}
+
+TEST_F(HandOff, SchedulerThatCannotStartIsReported)
+{
+    WriteFileText(Prog() + "QUEUEMGR.EXE", "not a program");
+    MergedFileWithoutNewPages();
+    EndDoc();
+    EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
+}
+
+TEST_F(HandOff, FailedCopyKeepsTheMergedFile)
+{
+    std::string target = dir / "gxapi.tif";
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    {
+        HeldOpenFile held(target);
+        EndDoc();
+    }
+    EXPECT_EQ(infoBoxes, Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + target});
+    EXPECT_FALSE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(Merged()));
+
+    // The document's only copy is kept beside, under a name of its own.
+    Lines lines = console.Messages();
+    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("merged file kept as ", 0) == 0;
+    });
+    ASSERT_NE(kept, lines.end());
+    std::string keptName = kept->substr(20);
+    EXPECT_EQ(keptName.rfind(Spool() + "\\JOB1-kept-", 0), 0u) << keptName;
+    EXPECT_EQ(ReadFileText(keptName), ReadFileText(SamplePage(2)));
+}

@@ -1,0 +1,106 @@
+#include "job_fixture.h"
+
+#include <ole2.h>
+
+#include "job/message_pump.h"
+#include "settings/fax_settings.h"
+
+namespace {
+
+std::string WindowsDir;
+
+UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
+{
+    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
+    return static_cast<UINT>(WindowsDir.size());
+}
+
+std::vector<std::string>* InfoBoxes = nullptr;
+void RecordInfoBox(const std::string& text) { InfoBoxes->push_back(text); }
+
+}  // namespace
+
+std::string SamplePage(int sample)
+{
+    return BinDir() + "\\..\\testdata\\page" + std::to_string(sample) + ".tif";
+}
+
+void RegisterImagingControl()
+{
+    OleInitialize(nullptr);
+    HMODULE control = LoadLibraryA((BinDir() + "\\IMOCX32.OCX").c_str());
+    ASSERT_TRUE(control);
+    auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        GetProcAddress(control, "DllRegisterServer"));
+    ASSERT_TRUE(registerServer);
+    ASSERT_EQ(registerServer(), S_OK);
+    FreeLibrary(control);
+}
+
+void JobFixture::SetUpTestSuite() { RegisterImagingControl(); }
+
+void JobFixture::TearDownTestSuite() {}
+
+void JobFixture::SetUp()
+{
+    WindowsDir = dir.Path();
+    FetchWindowsDirectory = TestWindowsDirectory;
+    InfoBoxes = &infoBoxes;
+    ShowInfoBoxHook = RecordInfoBox;
+    TPrintJob::EndDocPauseMs = 0;
+    TPrintJob::ExclusiveAccessAttempts = 300;
+    ClearGXAPIAttempts = 50;
+    DebugMode = true;
+    CreateDirectoryA(Spool().c_str(), nullptr);
+    CreateDirectoryA(Private().c_str(), nullptr);
+    CreateDirectoryA((dir.Path() + "\\FAX").c_str(), nullptr);
+    CreateDirectoryA(Prog().c_str(), nullptr);
+    WriteSettings();
+    im = std::make_unique<TImageMan>();
+    job = std::make_unique<TPrintJob>(console, *im);
+    job->JobIniName = JobIni();
+    job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
+    job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";
+}
+
+void JobFixture::TearDown()
+{
+    job.reset();
+    im.reset();
+    FetchWindowsDirectory = GetWindowsDirectoryA;
+    ShowInfoBoxHook = nullptr;
+    DebugMode = false;
+}
+
+void JobFixture::WriteJob(const std::string& firstPage, const std::string& totalPages,
+                          const std::map<int, std::string>& pages)
+{
+    std::string text = "[Orvik Printer]\r\nFirst Page Section=Print Page " + firstPage +
+                       "\r\nTotal Page Number=" + totalPages + "\r\nFirst Page=" + firstPage +
+                       "\r\n";
+    for (const auto& [number, image] : pages)
+        text += "[Print Page " + std::to_string(number) + "]\r\nImage File Name=" + image + "\r\n";
+    WriteFileText(JobIni(), text);
+}
+
+std::string JobFixture::SpoolPage(int sample, const std::string& name)
+{
+    std::string target = Spool() + "\\" + name;
+    EXPECT_TRUE(CopyFileA(SamplePage(sample).c_str(), target.c_str(), FALSE)) << target;
+    return target;
+}
+
+void JobFixture::WriteSettings(const std::string& extra)
+{
+    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + Prog() + "\r\nPrivateDir=" +
+                                         Private() + "\r\n" + extra);
+}
+
+void JobFixture::EndDoc()
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kFilePathOffset + 2);
+    auto* data = static_cast<std::uint32_t*>(GlobalLock(block));
+    *data = PMT_END_DOC;
+    GlobalUnlock(block);
+    job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(block));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// A print job on disk as the printer driver leaves it, run through a real TPrintJob
+// with the real imaging control, in a scratch directory that also serves as the
+// Windows directory (settings file), the spool and the private directory.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/image_man.h"
+#include "job/print_job.h"
+#include "recording_console.h"
+#include "test_support.h"
+
+class JobFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the job-description file; pages maps page numbers to image names.
+    void WriteJob(const std::string& firstPage, const std::string& totalPages,
+                  const std::map<int, std::string>& pages);
+    // Copies a sample page (page1.tif ... page3.tif, made by ImageMagick) into the spool.
+    std::string SpoolPage(int sample, const std::string& name);
+    void WriteSettings(const std::string& extra = "");
+    // Runs the end of the document on the stored names.
+    void EndDoc();
+
+    std::string Spool() const { return dir.Path() + "\\spool"; }
+    std::string Private() const { return dir.Path() + "\\private\\"; }
+    std::string Prog() const { return dir.Path() + "\\FAX\\PROG\\"; }
+    std::string JobIni() const { return Spool() + "\\JOB1.INI"; }
+    std::string Merged() const { return Spool() + "\\JOB1.TIF"; }
+    std::string SchedulerImage() const { return Private() + "FAX.$$$"; }
+
+    TempDir dir;
+    RecordingConsole console;
+    std::unique_ptr<TImageMan> im;
+    std::unique_ptr<TPrintJob> job;
+    std::vector<std::string> infoBoxes;
+};
+
+// Initialises OLE and registers the imaging control from beside the tests, as regsvr32
+// would.
+void RegisterImagingControl();
+
+// The sample pages the tests compare against.
+std::string SamplePage(int sample);
+
+// Whether the file's pages are the samples, in this order (pixels compared).
+::testing::AssertionResult HasPages(const std::string& file, const std::vector<int>& samples);

@@ -1,0 +1,154 @@
+#include "job_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class Merge : public JobFixture {};
+
+}  // namespace
+
+TEST_F(Merge, PagesFromFirstToTotalInOrder)
+{
+    std::string p1 = SpoolPage(1, "JOB1_P1.TIF");
+    std::string p2 = SpoolPage(2, "JOB1_P2.TIF");
+    std::string p3 = SpoolPage(3, "JOB1_P3.TIF");
+    WriteJob("1", "3", {{1, p1}, {2, p2}, {3, p3}});
+    EndDoc();
+
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1, 2, 3}));
+    for (const std::string& gone : {p1, p2, p3, JobIni(), Merged()})
+        EXPECT_FALSE(FileExists(gone)) << gone;
+    EXPECT_TRUE(infoBoxes.empty());
+
+    Lines expected = {"==============START: PMT_END_DOC", "After sleep", "After readQFSchIni",
+                      "After prep for FAX.$$$", "After change file extionsion: " + Merged(),
+                      "Opened " + JobIni() + " read appendPage", "SectionName=Print Page 1",
+                      "TotPage = 3", "FirstPage=1"};
+    for (int n = 1; n <= 3; ++n) {
+        std::string image = Spool() + "\\JOB1_P" + std::to_string(n) + ".TIF";
+        Lines page = {"pageNum = " + std::to_string(n), "pageName = Print Page " + std::to_string(n),
+                      "imageName = " + job->OutputImageName, "imageName exists",
+                      "verified exclusive access to " + image,
+                      "before assigning im.picture = " + image,
+                      "after assigning im.picture = " + image, "Loaded image ok",
+                      "before im.saveAs = " + Merged(), "after im.saveAs = " + Merged(),
+                      "before deletefile " + image};
+        expected.insert(expected.end(), page.begin(), page.end());
+    }
+    expected.insert(expected.end(), {"freed ini file..", "gxapi filename is blank. Loading scheduler.",
+                                     "==============FINISHED: PMT_END_DOC"});
+    EXPECT_EQ(console.Messages(), expected);
+}
+
+TEST_F(Merge, FirstPageAndHexTotalChooseTheRange)
+{
+    std::string p2 = SpoolPage(2, "b.tif");
+    std::string p3 = SpoolPage(3, "c.tif");
+    std::string p1 = SpoolPage(1, "a.tif");
+    WriteJob("2", "0x3", {{1, p1}, {2, p2}, {3, p3}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {2, 3}));
+    EXPECT_TRUE(FileExists(p1)) << "page 1 is not part of the job";
+}
+
+TEST_F(Merge, MissingSectionsAndFilesAreSkipped)
+{
+    std::string p1 = SpoolPage(1, "a.tif");
+    std::string p4 = SpoolPage(3, "d.tif");
+    WriteJob("1", "4", {{1, p1}, {3, Spool() + "\\missing.tif"}, {4, p4}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 2"), lines.end());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "imageName exists"), 2);
+}
+
+TEST_F(Merge, NothingMergedWithoutPages)
+{
+    for (auto [first, total] : {std::pair{"1", "0"}, std::pair{"3", "2"}}) {
+        console.written.clear();
+        std::string p1 = SpoolPage(1, "a.tif");
+        WriteJob(first, total, {{1, p1}, {2, p1}, {3, p1}});
+        EndDoc();
+        EXPECT_TRUE(FileExists(p1)) << first << ".." << total;
+        EXPECT_FALSE(FileExists(SchedulerImage()));
+        Lines lines = console.Messages();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "freed ini file.."), lines.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "gxapi filename is blank. Loading scheduler."),
+                  lines.end());
+    }
+    console.written.clear();
+    job->JobIniName = Spool() + "\\NOJOB.INI";
+    EndDoc();
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "SectionName="), lines.end());
+}
+
+TEST_F(Merge, PagesAreAddedBehindAnExistingMergedFile)
+{
+    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
+    WriteJob("1", "2", {{1, SpoolPage(1, "a.tif")}, {2, SpoolPage(2, "b.tif")}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {3, 1, 2}));
+}
+
+TEST_F(Merge, NameWithoutExtensionInADottedDirectory)
+{
+    std::string dotted = Spool() + "\\v1.2";
+    CreateDirectoryA(dotted.c_str(), nullptr);
+    job->JobIniName = dotted + "\\JOB";
+    WriteFileText(job->JobIniName, "[Orvik Printer]\r\nFirst Page Section=x\r\nTotal Page Number=1\r\n"
+                                   "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
+                                       SpoolPage(1, "a.tif") + "\r\n");
+    EndDoc();
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "After change file extionsion: " + dotted + "\\JOB.TIF"),
+              lines.end());
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+}
+
+TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
+{
+    std::string p1 = SpoolPage(1, "a.tif");
+    std::string p2 = SpoolPage(2, "b.tif");
+    std::string p3 = SpoolPage(3, "c.tif");
+    WriteJob("1", "3", {{1, p1}, {2, p2}, {3, p3}});
+    {
+        HeldOpenFile held(p2);
+        EndDoc();
+    }
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
+    EXPECT_TRUE(FileExists(p2));
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2), lines.end());
+}
+
+TEST_F(Merge, CorruptPageIsLoggedLeftOutAndDeleted)
+{
+    std::string p1 = SpoolPage(1, "a.tif");
+    std::string bad = Spool() + "\\bad.tif";
+    WriteFileText(bad, "II*\0this is no page");
+    std::string p3 = SpoolPage(3, "c.tif");
+    WriteJob("1", "3", {{1, p1}, {2, bad}, {3, p3}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
+    EXPECT_FALSE(FileExists(bad));
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "EXCEPTION assigning im.picture = " + bad), lines.end());
+}
+
+TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
+{
+    // A merged file that is no TIFF is refused and left as it is.
+    WriteFileText(Merged(), "not a tiff");
+    std::string p1 = SpoolPage(1, "a.tif");
+    WriteJob("1", "1", {{1, p1}});
+    EndDoc();
+    EXPECT_TRUE(FileExists(p1));
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
+}
