@@ -1,26 +1,48 @@
 #!/bin/sh
-# The demo: starts the program in its own Wine prefix and hands it a notification
-# through the printer pipe, as the fax printer would.
+# The demo: a fresh Wine prefix laid out as the product installs, the registration
+# tool run, TAVON.EXE started with /D, a sample letter printed through the fax
+# printer stand-in, and the fax the scheduler received shown, with a screenshot of
+# the debug window.
 set -e
 win=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX="$win/wineprefix-demo"
-run="$here/wine-run.sh"
-
 if [ -z "$DISPLAY" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-"$run" "$win/bin/TAVON.exe" /D &
-tavon=$!
-trap 'WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+prefix="$win/../wineprefix"
+rm -rf "$prefix" "$prefix.lock"
+"$here/install.sh" "$win" "$prefix"
+export WINEPREFIX=$(cd "$prefix" && pwd)
+run="$here/wine-run.sh"
+prog="$WINEPREFIX/drive_c/FAX/PROG"
+trap 'wineserver -k 2>/dev/null || true' EXIT
 
-for attempt in $(seq 1 30); do
-    if "$run" "$win/bin/FAXPRINT.exe" --raw 0 'C:\spool\demo.ini' 2>/dev/null; then
-        echo "demo: TAVON.EXE is running and took a job notification through the printer pipe"
-        exit 0
-    fi
-    sleep 1
+"$run" 'C:\FAX\PROG\ZEP.EXE' /RTAVON
+echo "demo: ZEP registered the imaging control: $(tail -n 1 "$prog/ZEP.LOG" | tr -d '\r')"
+
+"$run" 'C:\FAX\PROG\TAVON.EXE' /D &
+cp "$here/sample_letter.txt" "$WINEPREFIX/drive_c/FAX/letter.txt"
+printed=no
+for attempt in $(seq 1 40); do
+    if "$run" 'C:\FAX\PROG\FAXPRINT.EXE' 'C:\FAX\letter.txt'; then printed=yes; break; fi
+    sleep 0.5
 done
-echo "demo: TAVON.EXE did not answer on the printer pipe" >&2
-exit 1
+[ $printed = yes ] || { echo "demo: TAVON.EXE did not take the print job" >&2; exit 1; }
+
+log="$prog/outbox/queue.log"
+for attempt in $(seq 1 60); do
+    grep -q -e "queued " -e "refused " "$log" 2>/dev/null && break
+    sleep 0.5
+done
+echo "demo: the scheduler's log (C:\\FAX\\PROG\\outbox\\queue.log):"
+tr -d '\r' < "$log" | sed 's/^/    /'
+fax=$(ls "$prog"/outbox/FAX-*.TIF 2>/dev/null | head -n 1)
+[ -n "$fax" ] || { echo "demo: no fax reached the outbox" >&2; exit 1; }
+echo "demo: the fax: $fax"
+tiffinfo "$fax" 2>/dev/null | grep -E "TIFF Directory|Image Width|Compression|Resolution" | sed 's/^/    /'
+
+sleep 1
+shot="$win/../demo-screenshot.png"
+import -window root "$shot"
+echo "demo: screenshot of the debug window: $(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")"
