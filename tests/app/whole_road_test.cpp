@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "system_state.h"
+#include "tiff/page.h"
 
 namespace {
 
@@ -39,6 +40,46 @@ protected:
         return "(no fax arrived)";
     }
 
+    // Prints with FAXPRINT.EXE, retried while the program does not serve the pipe yet.
+    int Print(const std::string& arguments) const
+    {
+        int result = -1;
+        for (int attempt = 0; attempt < 50 && result != 0; ++attempt) {
+            result = RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" " +
+                                arguments);
+            if (result != 0)
+                Sleep(200);
+        }
+        return result;
+    }
+    int SpoolFiles() const
+    {
+        WIN32_FIND_DATAA entry;
+        HANDLE find = FindFirstFileA((spool + "\\*").c_str(), &entry);
+        int files = 0;
+        if (find != INVALID_HANDLE_VALUE) {
+            do
+                files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+            while (FindNextFileA(find, &entry));
+            FindClose(find);
+        }
+        return files;
+    }
+    // The fax the scheduler queued, as named in its log.
+    static std::string QueuedFax(const std::string& log)
+    {
+        std::size_t at = log.find("queued ");
+        if (at == std::string::npos)
+            return {};
+        at += 7;
+        return log.substr(at, log.find(" pages=", at) - at);
+    }
+    void Close(RunningProgram& tavon)
+    {
+        PostMessageA(FindWindowA("TtavonForm", "Kelvarin"), 1056, 0, 0);
+        EXPECT_EQ(tavon.Wait(), 0);
+    }
+
     TempDir dir;
     SettingsFile settings;
     std::string prog, privateDir, spool;
@@ -54,31 +95,52 @@ TEST_F(WholeRoad, PrintedTextArrivesInTheOutboxAsOneFax)
         text += "Line " + std::to_string(line) + " of a document that takes three pages.\r\n";
     WriteFileText(dir / "letter.txt", text);
 
-    int printed = -1;
-    for (int attempt = 0; attempt < 50 && printed != 0; ++attempt) {
-        printed = RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
-                             dir / "letter.txt" + "\"");
-        if (printed != 0)
-            Sleep(200);  // the program may not serve the pipe yet
-    }
-    ASSERT_EQ(printed, 0);
+    ASSERT_EQ(Print("\"" + dir / "letter.txt" + "\""), 0);
 
     std::string log = WaitForFax();
     EXPECT_NE(log.find("pages=3"), std::string::npos) << log;
     EXPECT_NE(log.find("started: " + prog + "\\QUEUEMGR.EXE"), std::string::npos) << log;
     EXPECT_FALSE(FileExists(privateDir + "\\FAX.$$$"));
-
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((spool + "\\*").c_str(), &entry);
-    int left = 0;
-    if (find != INVALID_HANDLE_VALUE) {
-        do
-            left += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    EXPECT_EQ(left, 0) << "the spool is empty";
-
-    PostMessageA(FindWindowA("TtavonForm", "Kelvarin"), 1056, 0, 0);
-    EXPECT_EQ(tavon.Wait(), 0);
+    EXPECT_EQ(SpoolFiles(), 0) << "the spool is empty";
+    Close(tavon);
 }
+
+TEST_F(WholeRoad, ReadyPagesArriveWithTheirPixels)
+{
+    RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
+    std::string samples = BinDir() + "\\..\\testdata\\";
+    ASSERT_EQ(Print("\"" + samples + "page2.tif\" \"" + samples + "page1.tif\" \"" + samples +
+                    "page3.tif\""),
+              0);
+    std::string fax = QueuedFax(WaitForFax());
+    ASSERT_FALSE(fax.empty());
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(fax);
+    ASSERT_EQ(file.PageCount(), 3u);
+    int order[] = {2, 1, 3};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(file.ReadPage(i).Bitmap() ==
+                    faxtiff::LoadPage(samples + "page" + std::to_string(order[i]) + ".tif").Bitmap())
+            << "page " << i + 1;
+    EXPECT_EQ(SpoolFiles(), 0);
+    Close(tavon);
+}
+
+TEST_F(WholeRoad, PrinterReportsWhatGoesWrong)
+{
+    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
+                         dir / "letter.txt" + "\""),
+              3)
+        << "the program is not running";
+    RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
+    EXPECT_EQ(Print("--pages"), 2) << "usage";
+    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
+                         dir / "missing.tif" + "\""),
+              3);
+    WriteFileText(dir / "bad.tif", "MM\0*broken");
+    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
+                         dir / "bad.tif" + "\""),
+              3);
+    EXPECT_EQ(SpoolFiles(), 0) << "nothing left behind";
+    Close(tavon);
+}
+
