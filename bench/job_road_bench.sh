@@ -1,0 +1,40 @@
+#!/bin/sh
+# Times whole print jobs under Wine: FAXPRINT renders and spools N pages, TAVON (not in
+# debug mode, as in use) merges them and hands them to QUEUEMGR, which queues the fax.
+# Prints, per job size, the printer's time and the program's time from the end of the
+# print to the queued fax, less the program's fixed 4 s pause.
+# Usage: bench/job_road_bench.sh WIN_BUILD_DIR [PAGES...]   (default: 10 100)
+set -e
+win=$(cd "$1" && pwd)
+shift
+here=$(cd "$(dirname "$0")/../scripts" && pwd)
+if [ -z "$DISPLAY" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$win" "$@"
+fi
+[ $# -gt 0 ] || set -- 10 100
+
+prefix="$win/../wineprefix-bench"
+rm -rf "$prefix" "$prefix.lock"
+"$here/install.sh" "$win" "$prefix" >/dev/null
+export WINEPREFIX=$(cd "$prefix" && pwd)
+run="$here/wine-run.sh"
+prog="$WINEPREFIX/drive_c/FAX/PROG"
+trap 'wineserver -k 2>/dev/null || true' EXIT
+"$run" 'C:\FAX\PROG\ZEP.EXE' /RTAVON
+cp "$here/sample_letter.txt" "$WINEPREFIX/drive_c/FAX/letter.txt"
+"$run" 'C:\FAX\PROG\TAVON.EXE' &
+until "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --raw 7 2>/dev/null; do sleep 0.2; done
+
+now() { date +%s.%N; }
+for pages in "$@"; do
+    queued_before=$(grep -c "queued " "$prog/outbox/queue.log" 2>/dev/null || true)
+    start=$(now)
+    "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --pages "$pages" 'C:\FAX\letter.txt' >/dev/null
+    printed=$(now)
+    until [ "$(grep -c "queued " "$prog/outbox/queue.log" 2>/dev/null || echo 0)" -gt "${queued_before:-0}" ]; do
+        sleep 0.05
+    done
+    done_at=$(now)
+    echo "$pages pages: printer $(echo "$printed - $start" | bc) s," \
+         "program to queued fax $(echo "$done_at - $printed - 4" | bc) s (less the 4 s pause)"
+done
