@@ -233,3 +233,12 @@ TEST_F(Intake, SettingsErrorEndsTheSequenceWithoutFinishedLine)
     EXPECT_EQ(console.Messages(),
               (std::vector<std::string>{"==============START: PMT_END_DOC", "After sleep"}));
 }
+
+TEST(PumpOneMessage, LeavesAQuitRequestForTheMainLoop)
+{
+    PostQuitMessage(3);
+    PumpOneMessage();
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 3u);
+}
