@@ -1,0 +1,300 @@
+#include "tiff/tiff_directory.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <unordered_set>
+
+#include "tiff/page_bitmap.h"
+#include "tiff/tiff_error.h"
+
+namespace faxtiff {
+namespace {
+
+constexpr std::uint32_t kIfdEntrySize = 12;
+
+enum Tag : std::uint16_t {
+    kImageWidth = 256,
+    kImageLength = 257,
+    kBitsPerSample = 258,
+    kCompression = 259,
+    kPhotometric = 262,
+    kFillOrder = 266,
+    kStripOffsets = 273,
+    kOrientation = 274,
+    kSamplesPerPixel = 277,
+    kRowsPerStrip = 278,
+    kStripByteCounts = 279,
+    kXResolution = 282,
+    kYResolution = 283,
+    kPlanarConfiguration = 284,
+    kT4Options = 292,
+    kT6Options = 293,
+    kResolutionUnit = 296,
+    kTileWidth = 322,
+    kTileLength = 323,
+    kTileOffsets = 324,
+    kTileByteCounts = 325,
+};
+
+enum Type : std::uint16_t { kByte = 1, kShort = 3, kLong = 4, kRational = 5 };
+
+struct Entry {
+    std::uint16_t tag = 0;
+    std::uint16_t type = 0;
+    std::uint32_t count = 0;
+    std::array<std::uint8_t, 4> value{};  // the value itself when it fits, else its offset
+};
+
+std::string Hex(std::uint32_t v) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    do {
+        s.insert(s.begin(), digits[v & 15]);
+        v >>= 4;
+    } while (v != 0);
+    return "0x" + s;
+}
+
+class Directory {
+public:
+    Directory(const ByteSource& source, ByteOrder order, std::uint32_t offset)
+        : source_(source), order_(order) {
+        std::uint8_t countBytes[2];
+        source.Read(offset, countBytes);
+        std::uint16_t count = Get16(countBytes, order);
+        std::vector<std::uint8_t> raw(std::size_t{count} * kIfdEntrySize);
+        source.Read(std::uint64_t{offset} + 2, raw);
+        for (std::uint16_t i = 0; i < count; ++i) {
+            const std::uint8_t* p = raw.data() + std::size_t{i} * kIfdEntrySize;
+            Entry e;
+            e.tag = Get16(p, order);
+            e.type = Get16(p + 2, order);
+            e.count = Get32(p + 4, order);
+            std::copy(p + 8, p + 12, e.value.begin());
+            if (!Find(e.tag)) entries_.push_back(e);  // the first of duplicates counts
+        }
+    }
+
+    const Entry* Find(std::uint16_t tag) const {
+        for (const Entry& e : entries_)
+            if (e.tag == tag) return &e;
+        return nullptr;
+    }
+
+    // Integer values of a BYTE, SHORT or LONG tag; at most maxCount of them.
+    std::vector<std::uint32_t> Numbers(const Entry& e, std::uint32_t maxCount) const {
+        std::uint32_t size;
+        switch (e.type) {
+        case kByte: size = 1; break;
+        case kShort: size = 2; break;
+        case kLong: size = 4; break;
+        default:
+            throw TiffError("tag " + std::to_string(e.tag) + " has type " + std::to_string(e.type) +
+                            " where a number belongs");
+        }
+        if (e.count == 0) throw TiffError("tag " + std::to_string(e.tag) + " has no value");
+        if (e.count > maxCount)
+            throw TiffError("tag " + std::to_string(e.tag) + " has " + std::to_string(e.count) +
+                            " values, at most " + std::to_string(maxCount) + " make sense");
+        std::vector<std::uint8_t> bytes(std::size_t{e.count} * size);
+        if (bytes.size() <= 4)
+            std::copy(e.value.begin(), e.value.begin() + bytes.size(), bytes.begin());
+        else
+            source_.Read(Get32(e.value.data(), order_), bytes);
+        std::vector<std::uint32_t> values(e.count);
+        for (std::uint32_t i = 0; i < e.count; ++i) {
+            const std::uint8_t* p = bytes.data() + std::size_t{i} * size;
+            values[i] = size == 1 ? *p : size == 2 ? Get16(p, order_) : Get32(p, order_);
+        }
+        return values;
+    }
+
+    // A tag that holds one number.
+    std::uint32_t Number(std::uint16_t tag, std::uint32_t fallback) const {
+        const Entry* e = Find(tag);
+        return e ? Numbers(*e, 1).front() : fallback;
+    }
+
+    std::optional<Rational> RationalValue(std::uint16_t tag, const char* name) const {
+        const Entry* e = Find(tag);
+        if (!e) return std::nullopt;
+        if (e->type != kRational || e->count != 1)
+            throw TiffError(std::string(name) + " is not one RATIONAL");
+        std::uint8_t bytes[8];
+        source_.Read(Get32(e->value.data(), order_), bytes);
+        Rational r{Get32(bytes, order_), Get32(bytes + 4, order_)};
+        if (r.denominator == 0) throw TiffError(std::string(name) + " has a zero denominator");
+        return r;
+    }
+
+private:
+    const ByteSource& source_;
+    ByteOrder order_;
+    std::vector<Entry> entries_;
+};
+
+void CheckCoding(PageInfo& info) {
+    switch (info.compression) {
+    case 1:
+    case 2:
+    case 32773:
+        break;
+    case 3:
+        if (info.t4Options & ~std::uint32_t{7})
+            throw TiffError("unsupported T4Options " + Hex(info.t4Options));
+        break;
+    case 4:
+        if (info.t6Options & ~std::uint32_t{2})
+            throw TiffError("unsupported T6Options " + Hex(info.t6Options));
+        break;
+    default:
+        throw TiffError("unsupported compression " + std::to_string(info.compression) + " (" +
+                        CompressionName(info.compression) + ")");
+    }
+}
+
+std::string StripName(std::size_t index) { return "strip " + std::to_string(index + 1); }
+
+// Each strip must lie in the file and be able to hold its rows at all, so a tiny file
+// cannot make the decoder allocate or work for a huge page.
+void CheckStrips(const PageDirectory& page, std::uint64_t fileSize) {
+    const PageInfo& info = page.info;
+    std::uint64_t rowBytes = (std::uint64_t{info.width} + 7) / 8;
+    std::uint64_t bitmapBytes = rowBytes * info.length;
+    if (info.compressedBytes > 16 * bitmapBytes + (1u << 20))
+        throw TiffError("strips hold " + std::to_string(info.compressedBytes) +
+                        " bytes, far more than a page of this size needs");
+    for (std::size_t i = 0; i < page.stripOffsets.size(); ++i) {
+        std::uint64_t offset = page.stripOffsets[i], size = page.stripByteCounts[i];
+        if (offset + size > fileSize)
+            throw TiffError(StripName(i) + " (" + std::to_string(size) + " bytes at offset " +
+                            std::to_string(offset) + ") runs past the end of the file (" +
+                            std::to_string(fileSize) + " bytes)");
+        std::uint64_t rows = std::min<std::uint64_t>(info.rowsPerStrip,
+                                                     info.length - std::uint64_t{info.rowsPerStrip} * i);
+        bool enough = info.compression == 1       ? size >= rows * rowBytes
+                      : info.compression == 32773 ? size * 64 >= rows * rowBytes
+                                                  : size * 8 >= rows;
+        if (!enough)
+            throw TiffError(StripName(i) + " holds " + std::to_string(size) + " bytes, too few for its " +
+                            std::to_string(rows) + " rows");
+    }
+}
+
+}  // namespace
+
+TiffHeader ReadHeader(const ByteSource& source) {
+    if (source.Size() < 8) throw TiffError("not a TIFF file (only " + std::to_string(source.Size()) + " bytes)");
+    std::uint8_t h[8];
+    source.Read(0, h);
+    ByteOrder order;
+    if (h[0] == 'I' && h[1] == 'I')
+        order = ByteOrder::LittleEndian;
+    else if (h[0] == 'M' && h[1] == 'M')
+        order = ByteOrder::BigEndian;
+    else
+        throw TiffError("not a TIFF file");
+    std::uint16_t version = Get16(h + 2, order);
+    if (version == 43) throw TiffError("BigTIFF files are not supported");
+    if (version != 42) throw TiffError("not a TIFF file (version " + std::to_string(version) + ")");
+    return {order, Get32(h + 4, order)};
+}
+
+IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header) {
+    IfdChain chain;
+    std::unordered_set<std::uint32_t> seen;
+    std::uint32_t offset = header.firstIfd;
+    if (offset == 0) throw TiffError("the file has no pages");
+    while (offset != 0) {
+        std::string page = "page " + std::to_string(chain.offsets.size() + 1);
+        if (!seen.insert(offset).second)
+            throw TiffError(page + ": the directory chain loops back to offset " + std::to_string(offset));
+        if (offset < 8 || std::uint64_t{offset} + 2 > source.Size())
+            throw TiffError(page + ": directory offset " + std::to_string(offset) + " lies outside the file");
+        std::uint8_t countBytes[2];
+        source.Read(offset, countBytes);
+        std::uint16_t count = Get16(countBytes, header.order);
+        if (count == 0) throw TiffError(page + ": empty directory");
+        std::uint64_t next = std::uint64_t{offset} + 2 + std::uint64_t{count} * kIfdEntrySize;
+        if (next + 4 > source.Size())
+            throw TiffError(page + ": directory at offset " + std::to_string(offset) +
+                            " runs past the end of the file");
+        std::uint8_t nextBytes[4];
+        source.Read(next, nextBytes);
+        chain.offsets.push_back(offset);
+        chain.lastEntryCount = count;
+        offset = Get32(nextBytes, header.order);
+    }
+    return chain;
+}
+
+PageDirectory ReadPageDirectory(const ByteSource& source, ByteOrder order, std::uint32_t offset) {
+    Directory dir(source, order, offset);
+    if (dir.Find(kTileWidth) || dir.Find(kTileLength) || dir.Find(kTileOffsets) || dir.Find(kTileByteCounts))
+        throw TiffError("tiled pages are not supported");
+
+    PageDirectory page;
+    PageInfo& info = page.info;
+    info.compression = static_cast<std::uint16_t>(dir.Number(kCompression, 1));
+    info.t4Options = dir.Number(kT4Options, 0);
+    info.t6Options = dir.Number(kT6Options, 0);
+    CheckCoding(info);
+
+    std::uint32_t samples = dir.Number(kSamplesPerPixel, 1);
+    if (samples != 1)
+        throw TiffError(std::to_string(samples) + " samples per pixel: only bilevel pages are supported");
+    if (const Entry* bits = dir.Find(kBitsPerSample))
+        for (std::uint32_t b : dir.Numbers(*bits, 1))
+            if (b != 1)
+                throw TiffError(std::to_string(b) + " bits per sample: only bilevel (1 bit) pages are supported");
+    std::uint32_t photometric = dir.Number(kPhotometric, 0);
+    if (photometric > 1)
+        throw TiffError("photometric interpretation " + std::to_string(photometric) +
+                        (photometric == 2 ? " (RGB)" : photometric == 3 ? " (palette)" : "") +
+                        ": only bilevel pages are supported");
+    info.photometric = static_cast<std::uint16_t>(photometric);
+
+    if (!dir.Find(kImageWidth)) throw TiffError("no ImageWidth tag");
+    if (!dir.Find(kImageLength)) throw TiffError("no ImageLength tag");
+    info.width = dir.Number(kImageWidth, 0);
+    info.length = dir.Number(kImageLength, 0);
+    PageBitmap::CheckSize(info.width, info.length);
+
+    std::uint32_t fillOrder = dir.Number(kFillOrder, 1);
+    if (fillOrder != 1 && fillOrder != 2) throw TiffError("FillOrder " + std::to_string(fillOrder) + " is not 1 or 2");
+    info.fillOrder = static_cast<std::uint16_t>(fillOrder);
+    std::uint32_t planar = dir.Number(kPlanarConfiguration, 1);
+    if (planar != 1 && planar != 2)
+        throw TiffError("PlanarConfiguration " + std::to_string(planar) + " is not 1 or 2");
+    std::uint32_t orientation = dir.Number(kOrientation, 1);
+    info.orientation = static_cast<std::uint16_t>(orientation >= 1 && orientation <= 8 ? orientation : 1);
+
+    std::optional<Rational> x = dir.RationalValue(kXResolution, "XResolution");
+    std::optional<Rational> y = dir.RationalValue(kYResolution, "YResolution");
+    std::uint32_t unit = dir.Number(kResolutionUnit, 2);
+    if (unit < 1 || unit > 3) throw TiffError("ResolutionUnit " + std::to_string(unit) + " is not 1, 2 or 3");
+    if (x && y) info.resolution = Resolution{*x, *y, static_cast<std::uint16_t>(unit)};
+
+    std::uint32_t rowsPerStrip = dir.Number(kRowsPerStrip, 0xFFFFFFFF);
+    if (rowsPerStrip == 0) throw TiffError("RowsPerStrip is 0");
+    info.rowsPerStrip = std::min(rowsPerStrip, info.length);
+    info.stripCount = (info.length + info.rowsPerStrip - 1) / info.rowsPerStrip;
+
+    const Entry* offsets = dir.Find(kStripOffsets);
+    const Entry* counts = dir.Find(kStripByteCounts);
+    if (!offsets) throw TiffError("no StripOffsets tag");
+    if (!counts) throw TiffError("no StripByteCounts tag");
+    page.stripOffsets = dir.Numbers(*offsets, info.stripCount);
+    page.stripByteCounts = dir.Numbers(*counts, info.stripCount);
+    if (page.stripOffsets.size() != info.stripCount || page.stripByteCounts.size() != info.stripCount)
+        throw TiffError(std::to_string(info.length) + " rows at " + std::to_string(info.rowsPerStrip) +
+                        " per strip make " + std::to_string(info.stripCount) + " strips, but the file lists " +
+                        std::to_string(page.stripOffsets.size()) + " offsets and " +
+                        std::to_string(page.stripByteCounts.size()) + " byte counts");
+    for (std::uint32_t c : page.stripByteCounts) info.compressedBytes += c;
+    CheckStrips(page, source.Size());
+    return page;
+}
+
+}  // namespace faxtiff

@@ -1,0 +1,234 @@
+// Saving pages: creating, appending, copying strips as they are, refusing, crash safety.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tiff/fax_encoder.h"
+#include "tiff/page.h"
+#include "tiff/page_append.h"
+#include "tiff/page_writer.h"
+#include "tiff/save_compression.h"
+#include "tiff/tiff_error.h"
+#include "tiff_test_support.h"
+
+namespace {
+
+using faxtiff::ByteOrder;
+using faxtiff::Page;
+using faxtiff::PageBitmap;
+using faxtiff::SaveCompression;
+using faxtiff::TiffError;
+
+const SaveCompression kAllCompressions[] = {SaveCompression::None, SaveCompression::ModifiedHuffman,
+                                            SaveCompression::Group3OneD, SaveCompression::Group4,
+                                            SaveCompression::Group3TwoD};
+
+Page FaxPage(std::uint32_t seed, std::uint16_t photometric = 0) {
+    return Page::FromBitmap(tifftest::TextLikeBitmap(864, 200, seed), photometric,
+                            faxtiff::Resolution{{204, 1}, {98, 1}, 2});
+}
+
+// The page as a file with one page, read back: a page with strips to copy.
+Page StoredPage(const Page& page, SaveCompression compression, const tifftest::ScratchDir& dir) {
+    std::string path = dir / ("stored-" + std::to_string(static_cast<int>(compression)) + ".tif");
+    faxtiff::WritePage(path, page, compression);
+    return faxtiff::LoadPage(path);
+}
+
+std::string AppendError(const std::string& path, const Page& page) {
+    try {
+        faxtiff::AppendPage(path, page, SaveCompression::Group4);
+    } catch (const TiffError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(PageAppend, CreatesTheFileThenAppendsEveryCompression) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "fax.tif";
+    std::vector<Page> pages;
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        pages.push_back(FaxPage(i, static_cast<std::uint16_t>(i % 2)));
+        faxtiff::AppendPage(path, pages.back(), kAllCompressions[i]);
+    }
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
+    ASSERT_EQ(file.PageCount(), 5u);
+    const std::uint16_t tiffCompression[] = {1, 2, 3, 4, 3};
+    for (std::size_t i = 0; i < 5; ++i) {
+        Page back = file.ReadPage(i);
+        EXPECT_EQ(back.Bitmap(), pages[i].Bitmap()) << i;
+        EXPECT_EQ(back.Info().compression, tiffCompression[i]);
+        EXPECT_EQ(back.Info().photometric, pages[i].Info().photometric);
+        EXPECT_EQ(back.Info().resolution, pages[i].Info().resolution);
+    }
+    EXPECT_EQ(file.Info(2).t4Options, 4u);
+    EXPECT_EQ(file.Info(4).t4Options, 5u);
+    EXPECT_FALSE(tifftest::ReadFileBytes(path).empty());
+}
+
+TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "fax.tif";
+    PageBitmap first = tifftest::RandomBitmap(33, 7, 1, 50);
+    std::vector<std::uint8_t> original = tifftest::UncompressedTiff(first, ByteOrder::BigEndian);
+    original.push_back(0xEE);  // odd size: the new directory must still start on a word boundary
+    tifftest::WriteFileBytes(path, original);
+
+    faxtiff::AppendPage(path, FaxPage(3), SaveCompression::Group4);
+    std::vector<std::uint8_t> after = tifftest::ReadFileBytes(path);
+    ASSERT_GT(after.size(), original.size());
+    int changed = 0;
+    for (std::size_t i = 0; i < original.size(); ++i) changed += after[i] != original[i];
+    EXPECT_LE(changed, 4);
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
+    ASSERT_EQ(file.PageCount(), 2u);
+    EXPECT_EQ(file.ReadPage(0).Bitmap(), first);
+    EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
+}
+
+TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
+    tifftest::ScratchDir dir;
+    Page page = FaxPage(7);
+    for (SaveCompression compression : kAllCompressions) {
+        Page stored = StoredPage(page, compression, dir);
+        ASSERT_TRUE(faxtiff::CanCopyStrips(stored, compression));
+        std::string path = dir / "copy.tif";
+        faxtiff::AppendPage(path, stored, compression);
+        Page back = faxtiff::LoadPage(path);
+        EXPECT_EQ(back.Strips(), stored.Strips());
+        EXPECT_EQ(back.Bitmap(), page.Bitmap());
+        std::remove(path.c_str());
+    }
+    // Not the same coding: 1D is not 2D, and nothing in FillOrder 2 is copied.
+    Page g3 = StoredPage(page, SaveCompression::Group3OneD, dir);
+    EXPECT_FALSE(faxtiff::CanCopyStrips(g3, SaveCompression::Group3TwoD));
+    EXPECT_FALSE(faxtiff::CanCopyStrips(g3, SaveCompression::Group4));
+    EXPECT_FALSE(faxtiff::CanCopyStrips(page, SaveCompression::None));  // no strips at all
+}
+
+TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
+    tifftest::TiffBuilder tiff;
+    PageBitmap bitmap = tifftest::TextLikeBitmap(300, 50, 5);
+    // Two Group 4 strips of 30 and 20 rows.
+    std::vector<std::uint32_t> offsets, counts;
+    for (std::uint32_t top : {0u, 30u}) {
+        std::uint32_t rows = top == 0 ? 30 : 20;
+        PageBitmap part(300, rows);
+        for (std::uint32_t y = 0; y < rows; ++y)
+            std::copy(bitmap.Row(top + y), bitmap.Row(top + y) + bitmap.Stride(), part.Row(y));
+        std::vector<std::uint8_t> coded;
+        faxtiff::fax::EncodeFax(part, faxtiff::fax::FaxScheme::Group4, coded);
+        offsets.push_back(tiff.AddData(coded));
+        counts.push_back(static_cast<std::uint32_t>(coded.size()));
+    }
+    std::vector<tifftest::Field> fields = tifftest::BilevelFields(300, 50, 4, 0, 0);
+    tifftest::SetField(fields, {273, tifftest::kLong, offsets});
+    tifftest::SetField(fields, {279, tifftest::kLong, counts});
+    tifftest::SetField(fields, {278, tifftest::kLong, {30}});
+    tiff.AddIfd(fields);
+    Page twoStrips = faxtiff::LoadPage(tiff.Bytes());
+
+    tifftest::ScratchDir dir;
+    std::string path = dir / "out.tif";
+    faxtiff::AppendPage(path, twoStrips, SaveCompression::Group4);
+    Page copied = faxtiff::LoadPage(path);
+    EXPECT_EQ(copied.Strips(), twoStrips.Strips());
+    EXPECT_EQ(copied.Info().rowsPerStrip, 30u);
+    EXPECT_EQ(copied.Bitmap(), bitmap);
+
+    tifftest::SetField(fields, {266, tifftest::kShort, {2}});
+    tifftest::TiffBuilder reversed;
+    std::vector<std::uint8_t> rows = tifftest::PackedRows(bitmap);
+    for (std::uint8_t& b : rows) {
+        std::uint8_t r = 0;
+        for (int i = 0; i < 8; ++i)
+            if (b & (1 << i)) r |= static_cast<std::uint8_t>(0x80 >> i);
+        b = r;
+    }
+    std::vector<tifftest::Field> plain =
+        tifftest::BilevelFields(300, 50, 1, reversed.AddData(rows), static_cast<std::uint32_t>(rows.size()));
+    tifftest::SetField(plain, {266, tifftest::kShort, {2}});
+    reversed.AddIfd(plain);
+    Page lsbFirst = faxtiff::LoadPage(reversed.Bytes());
+    EXPECT_FALSE(faxtiff::CanCopyStrips(lsbFirst, SaveCompression::None));
+    faxtiff::AppendPage(path, lsbFirst, SaveCompression::None);
+    Page back = faxtiff::TiffFile::Open(path).ReadPage(1);
+    EXPECT_EQ(back.Info().fillOrder, 1);
+    EXPECT_EQ(back.Bitmap(), bitmap);
+}
+
+TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo) {
+    tifftest::ScratchDir dir;
+    struct Case {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::string message;
+    };
+    PageBitmap bitmap = tifftest::RandomBitmap(8, 2, 1, 50);
+    tifftest::TiffBuilder loop;
+    std::uint32_t strip = loop.AddData(tifftest::PackedRows(bitmap));
+    std::uint32_t ifd = loop.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
+    loop.SetNext(ifd, ifd);
+    const Case cases[] = {
+        {"text.tif", {'h', 'e', 'l', 'l', 'o', ' ', 'f', 'a', 'x', '\n'}, "not a TIFF file"},
+        {"empty.tif", {}, "not a TIFF file (only 0 bytes)"},
+        {"big.tif", {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "BigTIFF files are not supported"},
+        {"loop.tif", loop.Bytes(), "page 2: the directory chain loops back to offset " + std::to_string(ifd)},
+    };
+    for (const Case& c : cases) {
+        std::string path = dir / c.name;
+        tifftest::WriteFileBytes(path, c.bytes);
+        EXPECT_EQ(AppendError(path, FaxPage(1)), path + ": cannot append to this file: " + c.message);
+        EXPECT_EQ(tifftest::ReadFileBytes(path), c.bytes) << c.name;
+    }
+}
+
+TEST(PageAppend, AStopBeforeTheLinkLeavesTheOldPages) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "fax.tif";
+    faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
+    faxtiff::PageAppender appender(path);
+    faxtiff::gStopAppendBeforeLink = true;
+    EXPECT_THROW(appender.Append(FaxPage(2), SaveCompression::Group3OneD), TiffError);
+    faxtiff::gStopAppendBeforeLink = false;
+    ASSERT_EQ(faxtiff::TiffFile::Open(path).PageCount(), 1u);
+    // The orphaned data stays; the next append goes after it and links in.
+    appender.Append(FaxPage(3), SaveCompression::Group4);
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
+    ASSERT_EQ(file.PageCount(), 2u);
+    EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
+}
+
+TEST(PageAppend, AppendersOnOneFileSeeEachOthersPages) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "fax.tif";
+    faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
+    faxtiff::PageAppender a(path), b(path);
+    a.Append(FaxPage(2), SaveCompression::Group4);
+    b.Append(FaxPage(3), SaveCompression::Group4);
+    a.Append(FaxPage(4), SaveCompression::Group4);
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
+    ASSERT_EQ(file.PageCount(), 4u);
+    for (std::uint32_t i = 0; i < 4; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), FaxPage(i + 1).Bitmap());
+}
+
+TEST(PageAppend, WritePageReplacesTheFileWithOnePage) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "page.tif";
+    faxtiff::WritePage(path, FaxPage(1), SaveCompression::Group4);
+    faxtiff::WritePage(path, FaxPage(2), SaveCompression::Group3OneD);
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
+    ASSERT_EQ(file.PageCount(), 1u);
+    EXPECT_EQ(file.ReadPage(0).Bitmap(), FaxPage(2).Bitmap());
+    EXPECT_THROW(faxtiff::ListPages(path + ".partial"), TiffError);  // no temporary file left
+}
+
+TEST(SaveCompressionCodes, KnowsItsCodesAndRefusesOthers) {
+    for (std::uint16_t code = 1; code <= 5; ++code)
+        EXPECT_EQ(static_cast<std::uint16_t>(faxtiff::SaveCompressionFromCode(code)), code);
+    for (std::uint16_t code : {0, 6, 32773}) EXPECT_THROW(faxtiff::SaveCompressionFromCode(code), TiffError);
+}
+
+}  // namespace
