@@ -37,8 +37,9 @@ std::string CheckProgDirSetting()
     UINT length = GetWindowsDirectoryA(windows, sizeof windows);
     if (length == 0 || length >= sizeof windows)
         return {};
-    std::string progDir =
-        ReadProfileText(SettingsFilePath(windows), "Quilfa", "ProgDir", "").substr(0, 255);
+    // Kept whole, like the command line built from it: the tool is never started by a
+    // path cut short; a name too long to run makes WinExec fail, which is reported.
+    std::string progDir = ReadProfileText(SettingsFilePath(windows), "Quilfa", "ProgDir", "");
     if (progDir.empty())
         ShowStartupMessage("You must run Kalmset and Set User first.");
     return progDir;
@@ -47,7 +48,7 @@ std::string CheckProgDirSetting()
 void RunRegistrationTool()
 {
     std::string startupProgDir = CheckProgDirSetting();
-    std::string commandLine = (startupProgDir + "ZEP /RTAVON ").substr(0, 255) + FirstArgument();
+    std::string commandLine = startupProgDir + "ZEP /RTAVON " + FirstArgument();
     if (WinExec(commandLine.c_str(), SW_SHOW) < 32)
         ShowStartupMessage("Could not register Image ActiveX Control");
 }

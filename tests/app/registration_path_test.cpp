@@ -92,3 +92,14 @@ TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
     EXPECT_TRUE(WaitForFile(BinDir() + "\\ZEP.LOG"));
     DeleteFileA((BinDir() + "\\ZEP.LOG").c_str());
 }
+
+TEST_F(RegistrationPath, OverlongProgDirIsReportedNotCut)
+{
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\" + std::string(300, 'x') + "\\\r\n");
+    RunningProgram tavon(Tavon(""));
+    HWND box = WaitForWindow("#32770", "Tavon");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), "Could not register Image ActiveX Control");
+    PressOk(box);
+    EXPECT_EQ(tavon.Wait(), 0);
+}
