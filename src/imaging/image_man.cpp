@@ -106,13 +106,18 @@ void TImageMan::Call(DISPID id, VARIANT* arguments, UINT count, const char* what
     Invoke(id, DISPATCH_METHOD, parameters, what);
 }
 
-void TImageMan::SetScaleMethod(short value)
+void TImageMan::PutShort(DISPID id, short value, const char* what)
 {
     VARIANT argument;
     VariantInit(&argument);
     argument.vt = VT_I2;
     argument.iVal = value;
-    PutProperty(ImageManDispId::ScaleMethod, argument, "setting ScaleMethod");
+    PutProperty(id, argument, what);
+}
+
+void TImageMan::SetScaleMethod(short value)
+{
+    PutShort(ImageManDispId::ScaleMethod, value, "setting ScaleMethod");
 }
 
 void TImageMan::SetPicture(const std::string& fileName)
@@ -134,11 +139,7 @@ void TImageMan::SetAppendImage(bool value)
 
 void TImageMan::SetCompression(short value)
 {
-    VARIANT argument;
-    VariantInit(&argument);
-    argument.vt = VT_I2;
-    argument.iVal = value;
-    PutProperty(ImageManDispId::Compression, argument, "setting Compression");
+    PutShort(ImageManDispId::Compression, value, "setting Compression");
 }
 
 void TImageMan::SaveAs(const std::string& fileName)

@@ -41,6 +41,7 @@ public:
 private:
     void Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char* what);
     void PutProperty(DISPID id, VARIANT& value, const char* what);
+    void PutShort(DISPID id, short value, const char* what);
     void Call(DISPID id, VARIANT* arguments, UINT count, const char* what);
 
     IDispatch* control_ = nullptr;

@@ -60,12 +60,7 @@ void TPrintJob::HandOffToFaxApi()
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target);
-    DeleteNamedFile(JobIniName);
-    if (copied)
-        DeleteNamedFile(MergedFileName);
-    else
-        KeepMergedFile();
+    DeliverMergedFile(target);
     debug("deleted orvik temp files.  Before clearTessavel");
     if (!ClearGXAPIFileName())
         ClearGXAPIFileName();
@@ -76,12 +71,7 @@ void TPrintJob::HandOffToScheduler()
 {
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
-    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, image);
-    DeleteNamedFile(JobIniName);
-    if (copied)
-        DeleteNamedFile(MergedFileName);
-    else
-        KeepMergedFile();
+    DeliverMergedFile(image);
     if (!FileExistsNamed(FaxSettings.ProgDir + "QUEUEMGR.EXE"))
         return;
     if (!FileExistsNamed(image)) {
@@ -90,6 +80,16 @@ void TPrintJob::HandOffToScheduler()
     }
     if (WinExec(SchedulerCmdLine.c_str(), SW_SHOWNORMAL) < 32)
         ShowInfoBox("Could not find scheduler.");
+}
+
+void TPrintJob::DeliverMergedFile(const std::string& target)
+{
+    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target);
+    DeleteNamedFile(JobIniName);
+    if (copied)
+        DeleteNamedFile(MergedFileName);
+    else
+        KeepMergedFile();
 }
 
 bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination)

@@ -59,6 +59,8 @@ private:
     void HandOffJob();
     void HandOffToFaxApi();
     void HandOffToScheduler();
+    // Copies the merged file to target, then deletes the job file and the merged file.
+    void DeliverMergedFile(const std::string& target);
     bool CopyJobFile(const std::string& source, const std::string& destination);
     void KeepMergedFile();
 
