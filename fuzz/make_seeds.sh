@@ -38,6 +38,31 @@ tiffcp -c g4 "$tmp/none.tif" "$out/g3-2d.tif" "$tmp/none.tif" "$out/multipage.ti
 faxtiff=$here/../build/native/src/tiff/faxtiff
 "$faxtiff" append --compression 2 "$out/ours-mh.tif" "$tmp/none.tif"
 "$faxtiff" append --compression 5 "$out/ours-g3-2d.tif" "$tmp/none.tif" "$tmp/none.tif"
+# Uncompressed mode inside CCITT data, which no tool here writes: put together by hand.
+python3 - "$out" <<'PY'
+import struct, sys
+
+def bits(text):
+    text = text.replace(" ", "")
+    text += "0" * (-len(text) % 8)
+    return bytes(int(text[i:i + 8], 2) for i in range(0, len(text), 8))
+
+def tiff(path, width, rows, compression, options_tag, options, data):
+    tags = [(256, 4, width), (257, 4, rows), (258, 3, 1), (259, 3, compression), (262, 3, 0),
+            (273, 4, 8), (277, 3, 1), (278, 4, rows), (279, 4, len(data)), (options_tag, 4, options)]
+    ifd = 8 + len(data) + len(data) % 2
+    out = b"II*\0" + struct.pack("<I", ifd) + data + b"\0" * (len(data) % 2)
+    out += struct.pack("<H", len(tags))
+    for tag, kind, value in tags:
+        out += struct.pack("<HHI", tag, kind, 1) + (struct.pack("<HH", value, 0) if kind == 3 else struct.pack("<I", value))
+    out += struct.pack("<I", 0)
+    open(path, "wb").write(out)
+
+out = sys.argv[1]
+row_1d = "000000001111 1 01 000001 0000001 1 11"  # B WB WWWWW, exit to black, black 2
+tiff(out + "/uncompressed-g3-1d.tif", 10, 2, 3, 292, 2, bits("000000000001 " + row_1d + " 000000000001 " + row_1d))
+tiff(out + "/uncompressed-g4.tif", 4, 2, 4, 293, 2, bits("0000001111 1 0000001 0 1  1 1 1  000000000001 000000000001"))
+PY
 # Refused: tiles, grey, colour with LZW.
 seed tiled -c g4 -t -w 16 -l 16
 /usr/bin/convert -size 16x8 gradient: -compress None "$out/grey.tif"

@@ -1,7 +1,6 @@
 #include "tiff/row_changes.h"
 
 #include <bit>
-#include <cstring>
 
 namespace faxtiff::fax {
 namespace {
@@ -12,17 +11,8 @@ std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
            std::uint64_t{p[6]} << 8 | std::uint64_t{p[7]};
 }
 
-void SetSpan(std::uint8_t* row, int from, int to) {
-    int first = from >> 3, last = (to - 1) >> 3;
-    std::uint8_t head = static_cast<std::uint8_t>(0xFF >> (from & 7));
-    std::uint8_t tail = static_cast<std::uint8_t>(0xFF << (7 - ((to - 1) & 7)));
-    if (first == last) {
-        row[first] |= head & tail;
-        return;
-    }
-    row[first] |= head;
-    std::memset(row + first + 1, 0xFF, static_cast<std::size_t>(last - first - 1));
-    row[last] |= tail;
+void StoreBigEndian64(std::uint8_t* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
 }
 
 }  // namespace
@@ -47,9 +37,18 @@ int FindChanges(const std::uint8_t* row, int width, std::int32_t* out) {
 }
 
 void PaintChanges(const std::int32_t* changes, int count, int width, std::uint8_t* row) {
-    for (int i = 0; i < count; i += 2) {
-        int end = i + 1 < count ? changes[i + 1] : width;
-        SetSpan(row, changes[i], end);
+    // Each change flips every pixel from it to the end of its word; a word starts with
+    // the colour the one before it ended with.
+    int words = (width + 63) / 64;
+    std::uint64_t carry = 0;
+    int i = 0;
+    for (int w = 0; w < words; ++w) {
+        std::uint64_t pixels = carry;
+        int end = 64 * (w + 1);
+        for (; i < count && changes[i] < end; ++i) pixels ^= ~std::uint64_t{0} >> (changes[i] - 64 * w);
+        carry = pixels & 1 ? ~std::uint64_t{0} : 0;
+        if (w == words - 1 && width % 64) pixels &= ~std::uint64_t{0} << (64 - width % 64);
+        StoreBigEndian64(row + 8 * w, pixels);
     }
 }
 

@@ -14,7 +14,7 @@ inline constexpr int kChangeSentinels = 4;
 // for width + kChangeSentinels entries; returns their count. Bits past the width are ignored.
 int FindChanges(const std::uint8_t* row, int width, std::int32_t* out);
 
-// Sets the black runs the changes describe in a row whose bits are all 0.
+// Writes the row the changes describe (stride padded to 8 bytes), bits past the width 0.
 void PaintChanges(const std::int32_t* changes, int count, int width, std::uint8_t* row);
 
 inline void AddSentinels(std::int32_t* changes, int count, int width) {
