@@ -2,13 +2,14 @@
 # Makes the seed corpus in fuzz/corpus: small real files from ImageMagick and libtiff,
 # one per coding, bit order, byte order and strip layout the engine reads, plus a few
 # it must refuse. Run by hand when the set should change; the files are committed.
+# Inputs the fuzzers once found faults with are kept as found-*.tif.
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 out=$here/corpus
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-rm -rf "$out"
 mkdir -p "$out"
+find "$out" -name '*.tif' ! -name 'found-*' -delete
 
 /usr/bin/convert -size 72x40 xc:white -fill black -draw "rectangle 5,5 30,20" \
     -draw "circle 50,20 50,32" -draw "line 0,39 71,0" -monochrome -compress Group4 \

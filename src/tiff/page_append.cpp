@@ -73,6 +73,7 @@ void PageAppender::ReadExisting() {
         FileSource source(path_);
         TiffHeader header = ReadHeader(source);
         IfdChain chain = WalkIfdChain(source, header);
+        CheckLastLinkIsFree(source, header.order, chain);
         order_ = header.order;
         size_ = source.Size();
         pageCount_ = chain.offsets.size();

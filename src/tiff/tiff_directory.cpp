@@ -229,6 +229,71 @@ IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header) {
     return chain;
 }
 
+namespace {
+
+std::uint32_t TypeSize(std::uint16_t type) {
+    switch (type) {
+    case 1: case 2: case 6: case 7: return 1;  // BYTE ASCII SBYTE UNDEFINED
+    case 3: case 8: return 2;                  // SHORT SSHORT
+    case 4: case 9: case 11: case 13: return 4;  // LONG SLONG FLOAT IFD
+    case 5: case 10: case 12: return 8;        // RATIONAL SRATIONAL DOUBLE
+    }
+    return 0;  // unknown: its size cannot be told
+}
+
+struct Span {
+    std::uint64_t begin, end;
+    bool Overlaps(const Span& other) const { return begin < other.end && other.begin < end; }
+};
+
+}  // namespace
+
+void CheckLastLinkIsFree(const ByteSource& source, ByteOrder order, const IfdChain& chain) {
+    std::uint32_t last = chain.offsets.back();
+    Span link{std::uint64_t{last} + 2 + 12 * std::uint64_t{chain.lastEntryCount}, 0};
+    link.end = link.begin + 4;
+    auto refuse = [](const std::string& what) {
+        throw TiffError("the last page's next-directory offset lies inside " + what);
+    };
+    for (std::size_t page = 0; page < chain.offsets.size(); ++page) {
+        std::uint32_t offset = chain.offsets[page];
+        std::uint8_t countBytes[2];
+        source.Read(offset, countBytes);
+        std::uint16_t count = Get16(countBytes, order);
+        std::uint64_t entriesEnd = std::uint64_t{offset} + 2 + 12 * std::uint64_t{count};
+        std::string name = "page " + std::to_string(page + 1);
+        if (offset != last && link.Overlaps({offset, entriesEnd + 4})) refuse("the directory of " + name);
+        std::vector<std::uint8_t> raw(entriesEnd - offset - 2);
+        source.Read(std::uint64_t{offset} + 2, raw);
+        std::vector<std::uint32_t> dataOffsets[2], dataCounts[2];  // strips, tiles
+        for (std::uint16_t i = 0; i < count; ++i) {
+            const std::uint8_t* e = raw.data() + 12 * std::size_t{i};
+            std::uint16_t tag = Get16(e, order), type = Get16(e + 2, order);
+            std::uint64_t size = std::uint64_t{Get32(e + 4, order)} * TypeSize(type);
+            std::uint32_t at = Get32(e + 8, order);
+            if (size > 4 && link.Overlaps({at, at + size})) refuse("a tag value of " + name);
+            int kind = tag == kStripOffsets || tag == kStripByteCounts ? 0
+                       : tag == kTileOffsets || tag == kTileByteCounts ? 1
+                                                                        : -1;
+            if (kind < 0 || (type != kShort && type != kLong) || size == 0 || (size > 4 && at + size > source.Size()))
+                continue;
+            std::vector<std::uint8_t> bytes(size);
+            if (size <= 4)
+                std::copy(e + 8, e + 8 + size, bytes.begin());
+            else
+                source.Read(at, bytes);
+            std::vector<std::uint32_t>& values =
+                tag == kStripOffsets || tag == kTileOffsets ? dataOffsets[kind] : dataCounts[kind];
+            for (std::size_t v = 0; v < size; v += TypeSize(type))
+                values.push_back(type == kShort ? Get16(bytes.data() + v, order) : Get32(bytes.data() + v, order));
+        }
+        for (int kind = 0; kind < 2; ++kind)
+            for (std::size_t i = 0; i < dataOffsets[kind].size() && i < dataCounts[kind].size(); ++i)
+                if (link.Overlaps({dataOffsets[kind][i], std::uint64_t{dataOffsets[kind][i]} + dataCounts[kind][i]}))
+                    refuse("the image data of " + name);
+    }
+}
+
 PageDirectory ReadPageDirectory(const ByteSource& source, ByteOrder order, std::uint32_t offset) {
     Directory dir(source, order, offset);
     if (dir.Find(kTileWidth) || dir.Find(kTileLength) || dir.Find(kTileOffsets) || dir.Find(kTileByteCounts))

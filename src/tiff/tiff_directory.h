@@ -27,6 +27,11 @@ struct IfdChain {
 // outside the file, or a loop.
 IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header);
 
+// Throws TiffError when the 4 bytes of the last directory's next-directory offset are
+// also part of something the pages use (another directory, a tag's value, strip or tile
+// data), so that linking a new page there would change an earlier one.
+void CheckLastLinkIsFree(const ByteSource& source, ByteOrder order, const IfdChain& chain);
+
 struct PageDirectory {
     PageInfo info;
     std::vector<std::uint32_t> stripOffsets;

@@ -265,10 +265,12 @@ TEST(InteropSeeds, EverySeedFileReadsOrIsRefusedCleanly) {
             ++read;
         } catch (const faxtiff::TiffError&) {
             ++refused;
-            EXPECT_TRUE(name == "tiled.tif" || name == "grey.tif" || name == "rgb-lzw.tif") << name;
+            EXPECT_TRUE(name == "tiled.tif" || name == "grey.tif" || name == "rgb-lzw.tif" ||
+                        name.starts_with("found-"))
+                << name;
         }
     }
-    EXPECT_EQ(refused, 3);
+    EXPECT_GE(refused, 3);
     EXPECT_GE(read, 20);
 }
 

@@ -185,6 +185,28 @@ TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo) {
     }
 }
 
+TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage) {
+    // Page 1's XResolution value lies where page 2's next-directory offset is: linking a
+    // new page there would change page 1.
+    PageBitmap bitmap = tifftest::RandomBitmap(8, 2, 1, 50);
+    tifftest::TiffBuilder tiff;
+    std::uint32_t strip = tiff.AddData(tifftest::PackedRows(bitmap));
+    std::uint32_t first = tiff.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
+    std::vector<tifftest::Field> fields = tifftest::BilevelFields(8, 2, 1, strip, 2);
+    std::uint32_t second = tiff.AddIfd(fields);
+    tiff.AddData(std::vector<std::uint8_t>(8, 1));
+    std::vector<std::uint8_t> bytes = tiff.Bytes();
+    std::uint32_t link = second + 2 + 12 * static_cast<std::uint32_t>(fields.size());
+    faxtiff::Put32(bytes.data() + first + 2 + 12 * 9 + 8, link, ByteOrder::LittleEndian);  // entry 9: tag 282
+    tifftest::ScratchDir dir;
+    std::string path = dir / "overlap.tif";
+    tifftest::WriteFileBytes(path, bytes);
+    EXPECT_EQ(AppendError(path, FaxPage(1)),
+              path + ": cannot append to this file: the last page's next-directory offset lies inside a tag value "
+                     "of page 1");
+    EXPECT_EQ(tifftest::ReadFileBytes(path), bytes);
+}
+
 TEST(PageAppend, AStopBeforeTheLinkLeavesTheOldPages) {
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
