@@ -14,9 +14,6 @@ struct ImageDocument::Image {
 ImageDocument::ImageDocument() = default;
 ImageDocument::~ImageDocument() = default;
 
-// Scaling only matters for showing the image, which this control never does.
-void ImageDocument::SetScaleMethod(short value) { scaleMethod_ = value; }
-
 void ImageDocument::SetCompression(short value)
 {
     try {

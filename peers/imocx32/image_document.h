@@ -8,7 +8,8 @@ public:
     ImageDocument();
     ~ImageDocument();
 
-    void SetScaleMethod(short value);
+    // Scaling only matters for showing the image, which this control never does.
+    void SetScaleMethod(short) {}
     // Refuses compression codes the engine cannot write.
     void SetCompression(short value);
     void SetAppendImage(bool value) { appendImage_ = value; }
@@ -22,7 +23,6 @@ public:
 private:
     struct Image;
     std::unique_ptr<Image> image_;
-    short scaleMethod_ = 0;
     short compression_ = 4;
     bool appendImage_ = false;
 };

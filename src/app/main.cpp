@@ -20,8 +20,6 @@ namespace {
 
 constexpr std::size_t kStartupBufferSize = 145;
 
-bool ControlFileExists(const std::string& path) { return FileExistsNamed(path); }
-
 std::string SystemDirectory()
 {
     char buffer[kStartupBufferSize] = {};
@@ -99,8 +97,8 @@ int Run(HINSTANCE instance)
     if (!CreateApplicationWindow(instance))
         return 1;
     std::string system = SystemDirectory();
-    if (!ControlFileExists(system + "\\IMOCX32.OCX") ||
-        !ControlFileExists(system + "\\IMTWAIN3.OCX")) {
+    if (!FileExistsNamed(system + "\\IMOCX32.OCX") ||
+        !FileExistsNamed(system + "\\IMTWAIN3.OCX")) {
         RunRegistrationTool();
         return 0;
     }
