@@ -28,6 +28,7 @@ void RegisterFormClass(HINSTANCE instance)
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "MAINICON");
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
