@@ -10,6 +10,11 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
 
+# Debian's `wine` picks the 32-bit loader once wine32 is installed; the 64-bit loader,
+# named here, runs 64-bit programs itself and hands 32-bit ones to the 32-bit loader.
+loader=/usr/lib/wine/wine64
+loader32=/usr/lib/wine/wine
+
 if [ -z "$DISPLAY" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
@@ -17,8 +22,19 @@ fi
 mkdir -p "$WINEPREFIX"
 (
     flock 9
+    # A prefix made before wine32 was installed has no 32-bit system (syswow64) and
+    # fails with "could not load kernel32.dll"; one made by a 32-bit-only Wine cannot
+    # run 64-bit programs. Prefixes are per run and disposable: lay such a one out again.
+    if [ -f "$WINEPREFIX/system.reg" ]; then
+        if grep -q '^#arch=win32' "$WINEPREFIX/system.reg" ||
+           { [ -x "$loader32" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; }; then
+            echo "wine-run: $WINEPREFIX was made by another Wine loader; laying it out again" >&2
+            wineserver -k 2>/dev/null || true
+            find "$WINEPREFIX" -mindepth 1 -delete
+        fi
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wine wineboot -i >/dev/null 2>&1
+        "$loader" wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
     # Debian's Wine 8 does not find its own fonts (Courier, MS Sans Serif, System...)
@@ -29,4 +45,4 @@ mkdir -p "$WINEPREFIX"
     fi
 ) 9>"$WINEPREFIX.lock"
 
-exec wine "$@"
+exec "$loader" "$@"
