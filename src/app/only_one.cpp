@@ -15,6 +15,12 @@ std::string CurrentTitle()
     return std::string(title, length > 0 ? length : 0);
 }
 
+void SetTitle(const std::string& title)
+{
+    ApplicationTitle = title;
+    SetWindowTextA(ApplicationWindow, title.c_str());
+}
+
 }  // namespace
 
 void TOnlyOne::CheckSingleInstance()
@@ -23,15 +29,17 @@ void TOnlyOne::CheckSingleInstance()
     InstanceAtomName = "OnlyOne" + title.substr(0, kAtomTitleLength);
     if (GlobalFindAtomA(InstanceAtomName.c_str()) != 0) {
         // The whole title: a title cut short could find some other program's window.
-        ApplicationTitle = "destroy me";
-        SetWindowTextA(ApplicationWindow, ApplicationTitle.c_str());
+        SetTitle("destroy me");
         if (HWND first = FindWindowA(nullptr, title.c_str())) {
             if (IsIconic(first))
                 ShowWindow(first, SW_RESTORE);
             else
                 BringWindowToTop(first);
+            PostQuitMessage(0);
+        } else {
+            // The atom outlived a copy that was killed: this is the only copy left.
+            SetTitle(title);
         }
-        PostQuitMessage(0);
     }
     GlobalAddAtomA(InstanceAtomName.c_str());
 }

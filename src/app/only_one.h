@@ -1,6 +1,7 @@
 #pragma once
 // The single-instance guard: a global atom named after the application title marks a
-// running copy. A later copy brings the first one's window forward and asks to end.
+// running copy. A later copy brings the first one's window forward and asks to end;
+// when no such window exists, the atom is a killed copy's and the start goes on.
 #include <string>
 
 class TOnlyOne {

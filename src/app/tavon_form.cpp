@@ -20,13 +20,13 @@ constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 100;
 constexpr int kStatusBarHeight = 19;
 
-void RegisterFormClass(HINSTANCE instance)
+void RegisterFormClass(HINSTANCE instance, WNDPROC windowProc)
 {
     WNDCLASSA windowClass{};
     if (GetClassInfoA(instance, kClassName, &windowClass))
         return;
     windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, "MAINICON");
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -41,14 +41,46 @@ void RegisterFormClass(HINSTANCE instance)
 TtavonForm::TtavonForm(HINSTANCE instance)
 {
     tavonForm = this;
-    RegisterFormClass(instance);
+    try {
+        CreateWindowAndChildren(instance);
+    } catch (...) {
+        // The window goes with its object: no message may reach a form that never
+        // finished being built.
+        if (handle_)
+            DestroyWindow(handle_);
+        if (font_)
+            DeleteObject(font_);
+        tavonForm = nullptr;
+        throw;
+    }
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        ShowErrorBox(error);
+    }
+}
+
+TtavonForm::~TtavonForm()
+{
+    FormDestroy();
+    if (Timer1)
+        KillTimer(handle_, kTimer1Id);
+    if (handle_)
+        DestroyWindow(handle_);
+    if (font_)
+        DeleteObject(font_);
+    if (tavonForm == this)
+        tavonForm = nullptr;
+}
+
+void TtavonForm::CreateWindowAndChildren(HINSTANCE instance)
+{
+    RegisterFormClass(instance, WindowProc);
     // Laid out at 560 x 187; FormCreate gives it its real size before it ever shows.
-    handle_ = CreateWindowExA(0, kClassName, "Kelvarin", WS_OVERLAPPEDWINDOW, 42, 364, 560, 187,
-                              ApplicationWindow, nullptr, instance, nullptr);
-    if (!handle_)
+    // The window is bound to this object from its first message on (WM_NCCREATE).
+    if (!CreateWindowExA(0, kClassName, "Kelvarin", WS_OVERLAPPEDWINDOW, 42, 364, 560, 187,
+                         ApplicationWindow, nullptr, instance, this))
         throw Exception("Cannot create the main window");
-    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
 
     font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -65,25 +97,7 @@ TtavonForm::TtavonForm(HINSTANCE instance)
         SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     im = std::make_unique<TImageMan>();
     OnlyOne1 = std::make_unique<TOnlyOne>();
-    job_ = std::make_unique<TPrintJob>(*this, *im);
-
-    try {
-        FormCreate();
-    } catch (const std::exception& error) {
-        ShowErrorBox(error);
-    }
-}
-
-TtavonForm::~TtavonForm()
-{
-    FormDestroy();
-    if (Timer1)
-        KillTimer(handle_, kTimer1Id);
-    DestroyWindow(handle_);
-    if (font_)
-        DeleteObject(font_);
-    if (tavonForm == this)
-        tavonForm = nullptr;
+    job_ = std::make_unique<TPrintJob>(*this, *im, ShowErrorBox);
 }
 
 void TtavonForm::readQFSchINI() { ::readQFSchINI(); }
@@ -158,9 +172,19 @@ void TtavonForm::RepaintNow() { Console1->RepaintNow(); }
 
 LRESULT CALLBACK TtavonForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<TtavonForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        form->handle_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
     auto* form = reinterpret_cast<TtavonForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!form)
         return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        form->handle_ = nullptr;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     try {
         return form->HandleMessage(message, wParam, lParam);
     } catch (const std::exception& error) {
@@ -187,6 +211,11 @@ LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_SIZE:
         LayOutChildren();
+        return 0;
+    case WM_SETFOCUS:
+        // Keys go to the log pane, where they scroll, not to the bare frame.
+        if (Console1 && Console1->Handle())
+            SetFocus(Console1->Handle());
         return 0;
     default:
         return DefWindowProcA(handle_, message, wParam, lParam);

@@ -30,6 +30,7 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateWindowAndChildren(HINSTANCE instance);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void FormCreate();

@@ -57,6 +57,8 @@ public:
 
 }  // namespace
 
+DISPID TImageMan::FailingDispId = DISPID_UNKNOWN;
+
 TImageMan::TImageMan()
 {
     HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER,
@@ -77,9 +79,11 @@ void TImageMan::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char
     EXCEPINFO exception{};
     VARIANT result;
     VariantInit(&result);
-    HRESULT status = control_->Invoke(id, IID_NULL, 0, flags, &parameters,
-                                      flags == DISPATCH_METHOD ? &result : nullptr, &exception,
-                                      nullptr);
+    HRESULT status = id == FailingDispId
+                         ? E_FAIL
+                         : control_->Invoke(id, IID_NULL, 0, flags, &parameters,
+                                            flags == DISPATCH_METHOD ? &result : nullptr,
+                                            &exception, nullptr);
     VariantClear(&result);
     if (SUCCEEDED(status))
         return;

@@ -38,6 +38,9 @@ public:
     // Writes the current image to fileName; with AppendImage as its new last page.
     void SaveAs(const std::string& fileName);
 
+    // Seam for tests: calls of this member fail as the control's own failures do.
+    static DISPID FailingDispId;
+
 private:
     void Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char* what);
     void PutProperty(DISPID id, VARIANT& value, const char* what);

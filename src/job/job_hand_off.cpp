@@ -6,6 +6,8 @@
 #include "job/message_pump.h"
 #include "settings/fax_settings.h"
 
+bool (*TPrintJob::ClearFaxApiEntry)() = ClearGXAPIFileName;
+
 namespace {
 
 constexpr DWORD kCopyChunk = 64 * 1024;
@@ -62,8 +64,8 @@ void TPrintJob::HandOffToFaxApi()
     DeleteNamedFile(target);
     DeliverMergedFile(target);
     debug("deleted orvik temp files.  Before clearTessavel");
-    if (!ClearGXAPIFileName())
-        ClearGXAPIFileName();
+    if (!ClearFaxApiEntry())
+        ClearFaxApiEntry();
     debug("After clearTessavel");
 }
 

@@ -34,7 +34,7 @@ private:
 
 // The block's file name, read no further than the block reaches: a name without a
 // terminator ends at the block's end.
-std::string ReadFilePath(const BlockLock& block)
+AnsiText ReadFilePath(const BlockLock& block)
 {
     SIZE_T size = block.Size();
     if (size <= kFilePathOffset)
@@ -54,6 +54,12 @@ std::string ReadFilePath(const BlockLock& block)
 
 }  // namespace
 
+TPrintJob::~TPrintJob()
+{
+    for (WPARAM block : held_)
+        GlobalFree(reinterpret_cast<HGLOBAL>(block));
+}
+
 void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
 {
     if (!wParam)
@@ -61,17 +67,17 @@ void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
     held_.push_back(wParam);
     if (running_)
         return;
-    // Blocks still held when an error left an earlier run come first.
     running_ = true;
-    try {
-        while (!held_.empty()) {
-            WPARAM next = held_.front();
-            held_.pop_front();
+    while (!held_.empty()) {
+        WPARAM next = held_.front();
+        held_.pop_front();
+        // A failure ends only its own notification: it is reported before the
+        // notifications that arrived meanwhile are handled.
+        try {
             HandleNotice(next);
+        } catch (const std::exception& error) {
+            reportError_(error);
         }
-    } catch (...) {
-        running_ = false;
-        throw;
     }
     running_ = false;
 }
@@ -86,12 +92,17 @@ void TPrintJob::HandleNotice(WPARAM wParam)
     std::memcpy(&code, block.Data(), sizeof code);
     // Names are kept whole: a name cut short could name another file, which the
     // hand-off would then delete.
-    if (code == PMT_JOB_FILE)
-        JobIniName = ReadFilePath(block);
-    else if (code == PMT_OUTPUT_FILE)
-        OutputImageName = ReadFilePath(block);
-    else if (code == PMT_END_DOC)
+    if (code == PMT_JOB_FILE) {
+        AnsiText name = ReadFilePath(block);
+        JobIniName = name.text;
+        jobIniExact_ = name.exact;
+    } else if (code == PMT_OUTPUT_FILE) {
+        AnsiText name = ReadFilePath(block);
+        OutputImageName = name.text;
+        outputImageExact_ = name.exact;
+    } else if (code == PMT_END_DOC) {
         ProcessEndDoc();
+    }
 }
 
 void TPrintJob::ProcessEndDoc()
@@ -102,7 +113,12 @@ void TPrintJob::ProcessEndDoc()
     readQFSchINI();
     debug("After readQFSchIni");
 
-    if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
+    // A name this code page cannot hold names no file the printer wrote: nothing is
+    // read, merged or deleted by it.
+    if (!jobIniExact_ || !outputImageExact_) {
+        std::string name = jobIniExact_ ? OutputImageName : JobIniName;
+        ShowInfoBox("Printer file name cannot be used on this system: " + name);
+    } else if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
         ShowInfoBox("Printer output is not TIF.  Change printer properties to use TIF G3 1D");
     } else {
         PrepareHandOff();
@@ -114,6 +130,10 @@ void TPrintJob::ProcessEndDoc()
 
 bool FileExistsNamed(const std::string& name)
 {
+    // A directory search matches wildcards against other files; no file has them in
+    // its name.
+    if (name.find_first_of("?*") != std::string::npos)
+        return false;
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA(name.c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE)

@@ -9,10 +9,11 @@ namespace {
 
 constexpr const char* kPrinterSection = "Orvik Printer";
 
-// The job-description file's name with the extension ".TIF".
+// The job-description file's name with the extension ".TIF". "/" separates
+// directories too: a dot before it belongs to a directory, not to the file.
 std::string MergedNameFor(const std::string& jobIni)
 {
-    std::size_t at = jobIni.find_last_of(".\\:");
+    std::size_t at = jobIni.find_last_of(".\\/:");
     if (at != std::string::npos && jobIni[at] == '.')
         return jobIni.substr(0, at) + ".TIF";
     return jobIni + ".TIF";
@@ -53,6 +54,8 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
     debug("pageNum = " + std::to_string(pageNumber));
     std::string section = "Print Page " + std::to_string(pageNumber);
     debug("pageName = " + section);
+    // Used whole, not cut to 255 characters: a name cut short could be another file,
+    // which would be merged and deleted.
     std::string imageName = ReadProfileText(jobIni, section.c_str(), "Image File Name", "");
     debug("imageName = " + OutputImageName);
     if (imageName.empty() || !FileExistsNamed(imageName))
@@ -92,8 +95,9 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
                 debug("EXCEPTION: saving page: im.saveAs = " + MergedFileName);
             }
         }
-        // A page that could not be saved keeps its image: it is in no other file.
-        if (loaded && !saved) {
+        // A page that could not be loaded or saved keeps its image: it is in no other
+        // file, and a fax without it must be resendable.
+        if (!saved) {
             debug("page image kept: " + imageName);
             return;
         }

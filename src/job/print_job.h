@@ -3,6 +3,7 @@
 // the page images at the end of the document, and the hand-off of the merged file.
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -21,15 +22,25 @@ constexpr std::uint32_t PMT_END_DOC = 2;
 // Byte offset of the zero-terminated UTF-16 file name in a notification block.
 constexpr std::size_t kFilePathOffset = 524;
 
+// Shows an error that left a notification's handling (the standard error box).
+using ErrorReporter = void (*)(const std::exception& error);
+
 class TPrintJob {
 public:
-    TPrintJob(ILogConsole& console, TImageMan& im) : console_(console), im_(im) {}
+    TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError)
+        : console_(console), im_(im), reportError_(reportError)
+    {
+    }
+    // Frees the blocks still held.
+    ~TPrintJob();
+    TPrintJob(const TPrintJob&) = delete;
+    TPrintJob& operator=(const TPrintJob&) = delete;
 
     // Handles one WM_PRNPIPE_NOTIFY: wParam is a global memory block that this call
-    // owns and frees, also when the end-of-document sequence raises an error.
-    // Notifications that arrive while a job runs (the merge and message boxes handle
-    // messages) are held and handled in order once it has ended, so a running job
-    // keeps its names.
+    // owns and frees. Notifications that arrive while a job runs (the merge and
+    // message boxes handle messages) are held and handled in order once it has ended,
+    // so a running job keeps its names. An error that ends a notification's handling
+    // is reported, and the held ones follow.
     void WMPrnPipeNotify(WPARAM wParam);
 
     // Kept from job to job: a PMT_END_DOC works on the names stored last.
@@ -44,6 +55,8 @@ public:
     // and the open attempts made for each page image.
     static DWORD EndDocPauseMs;
     static int ExclusiveAccessAttempts;
+    // Seam for tests: the settings entry's clear (ClearGXAPIFileName).
+    static bool (*ClearFaxApiEntry)();
 
 private:
     void HandleNotice(WPARAM wParam);
@@ -70,10 +83,15 @@ private:
 
     ILogConsole& console_;
     TImageMan& im_;
+    ErrorReporter reportError_;
     std::string MergedFileName;
+    // False while the stored name is the lossy form of a name the code page lacks.
+    bool jobIniExact_ = true;
+    bool outputImageExact_ = true;
     bool running_ = false;
     std::deque<WPARAM> held_;
 };
 
-// True when a file (not a directory) of that name exists.
+// True when a file (not a directory) of that name exists; a name with wildcards names
+// no file.
 bool FileExistsNamed(const std::string& name);

@@ -1,7 +1,13 @@
 #pragma once
 #include <string>
 
-// UTF-16 text to the system ANSI code page; characters the code page lacks become its
-// default character. The result is sized by the conversion, so double-byte code pages
-// get the whole name.
-std::string WideToAnsi(const wchar_t* text, std::size_t length);
+// A printer's UTF-16 name in the system ANSI code page. Converted without best fit: a
+// look-alike (a full-width backslash for "\") could name another file, so a character
+// the code page lacks becomes its default character and the result is not exact. The
+// text is sized by the conversion, so double-byte code pages get the whole name.
+struct AnsiText {
+    std::string text;
+    bool exact = true;  // converts back to the same UTF-16 text
+};
+
+AnsiText WideToAnsi(const wchar_t* text, std::size_t length);

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// Value of up to 1023 characters; the default when the file, section or key is missing.
+// The whole value (up to 64 K characters); the default when the file, section or key
+// is missing.
 std::string ReadProfileText(const std::string& file, const char* section, const char* key,
                             const char* defaultValue);
 

@@ -33,18 +33,25 @@ protected:
     {
         return std::make_unique<RunningProgram>("\"" + BinDir() + "\\TAVON.exe\"" + arguments);
     }
-    // The main window once its first timer tick has decided on debug mode.
+    // A top-level window of that class belonging to the process, or null.
+    static HWND WindowOf(const char* className, DWORD processId)
+    {
+        HWND window = nullptr;
+        while ((window = FindWindowExA(nullptr, window, className, nullptr))) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId)
+                return window;
+        }
+        return nullptr;
+    }
+    // The main window once the program has created it.
     static HWND MainWindowOf(DWORD processId)
     {
         ULONGLONG deadline = GetTickCount64() + 15000;
         while (GetTickCount64() < deadline) {
-            HWND window = nullptr;
-            while ((window = FindWindowExA(nullptr, window, "TtavonForm", "Kelvarin"))) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner == processId)
-                    return window;
-            }
+            if (HWND window = WindowOf("TtavonForm", processId))
+                return window;
             Sleep(50);
         }
         return nullptr;
@@ -91,10 +98,15 @@ TEST_F(MainWindow, WithoutTheSwitchNothingShows)
         auto tavon = Start(argument);
         HWND window = MainWindowOf(tavon->Id());
         ASSERT_TRUE(window);
-        Sleep(700);  // well past the first timer tick
+        // A tick, then an end of document without an output name, whose box proves
+        // that the tick before it has been handled.
+        PostMessageA(window, WM_TIMER, 1, 0);
+        ASSERT_EQ(PrintRaw("2"), 0) << "registered with the printer pipe";
+        HWND box = WaitForWindow("#32770", "Information");
+        ASSERT_TRUE(box);
         EXPECT_FALSE(IsWindowVisible(window)) << argument;
         EXPECT_EQ(SendMessageA(window, WM_QUERYOPEN, 0, 0), 0);
-        EXPECT_EQ(PrintRaw("7"), 0) << "registered with the printer pipe";
+        PressOk(box);
         PostMessageA(window, kCloseRequest, 0, 0);
         EXPECT_EQ(tavon->Wait(), 0);
     }
@@ -131,11 +143,111 @@ TEST_F(MainWindow, ASecondCopyEndsAndLeavesTheFirstRunning)
     EXPECT_EQ(GlobalFindAtomA("OnlyOneTavon"), 0) << "both references released";
 }
 
-TEST_F(MainWindow, AStaleAtomMakesEveryStartEnd)
+TEST_F(MainWindow, AKilledCopyDoesNotStopLaterStarts)
 {
-    GlobalAddAtomA("OnlyOneTavon");
-    auto tavon = Start(" /D");
-    EXPECT_EQ(tavon->Wait(), 0);
-    EXPECT_NE(GlobalFindAtomA("OnlyOneTavon"), 0);
+    {
+        auto killed = Start(" /D");
+        ASSERT_TRUE(MainWindowOf(killed->Id()));
+    }  // terminated: its atom reference stays behind
+    ASSERT_NE(GlobalFindAtomA("OnlyOneTavon"), 0);
+
+    auto next = Start(" /D");
+    HWND window = MainWindowOf(next->Id());
+    ASSERT_TRUE(window) << "the only copy left runs";
+    EXPECT_EQ(PrintRaw("7"), 0) << "and serves the printer pipe";
+    // With its window there, a further start is a second copy again.
+    auto second = Start(" /D");
+    EXPECT_EQ(second->Wait(), 0);
+    EXPECT_EQ(PrintRaw("7"), 0);
+    PostMessageA(window, kCloseRequest, 0, 0);
+    EXPECT_EQ(next->Wait(), 0);
     GlobalDeleteAtomsNamed("OnlyOneTavon");
+}
+
+TEST_F(MainWindow, ASecondCopyRestoresTheFirstByItsWholeTitleAndCallsItselfDestroyMe)
+{
+    // A title longer than the 20 characters of the atom's name.
+    std::string program = BinDir() + "\\TAVONLONGERTHANTWENTY.exe";
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\TAVON.exe").c_str(), program.c_str(), FALSE));
+    GlobalDeleteAtomsNamed("OnlyOneTavonlongerthantwen");
+    RunningProgram first("\"" + program + "\"");
+    HWND window = MainWindowOf(first.Id());
+    ASSERT_TRUE(window);
+    HWND application = WindowOf("TApplication", first.Id());
+    ASSERT_TRUE(application);
+    ShowWindow(application, SW_MINIMIZE);
+    // A window named by the title cut to 20 characters must not be the one found.
+    HWND decoy = CreateWindowA("STATIC", "Tavonlongerthantwen", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
+                               nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(decoy, SW_MINIMIZE);
+
+    // The second copy's settings error shows its box under the name it took.
+    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\nUser=\r\n");
+    RunningProgram second("\"" + program + "\"");
+    HWND box = WaitForWindow("#32770", "destroy me");
+    ASSERT_TRUE(box);
+    PressOk(box);
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_FALSE(IsIconic(application)) << "restored";
+    EXPECT_TRUE(IsIconic(decoy));
+    DestroyWindow(decoy);
+    PostMessageA(window, kCloseRequest, 0, 0);
+    EXPECT_EQ(first.Wait(), 0);
+    DeleteFileA(program.c_str());
+}
+
+TEST_F(MainWindow, KeysGoToTheLogPane)
+{
+    auto tavon = Start(" /D");
+    HWND window = MainWindowOf(tavon->Id());
+    ASSERT_TRUE(window);
+    HWND console = FindWindowExA(window, nullptr, "TConsole", nullptr);
+    ASSERT_TRUE(console);
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    // Focus moves to the main window whenever it is activated, here by being shown.
+    GUITHREADINFO gui{sizeof gui};
+    ULONGLONG deadline = GetTickCount64() + 10000;
+    while ((!GetGUIThreadInfo(thread, &gui) || gui.hwndFocus != console) &&
+           GetTickCount64() < deadline)
+        Sleep(50);
+    EXPECT_EQ(gui.hwndFocus, console);
+    PostMessageA(window, kCloseRequest, 0, 0);
+    EXPECT_EQ(tavon->Wait(), 0);
+}
+
+TEST_F(MainWindow, AControlThatCannotBeCreatedIsFatal)
+{
+    HMODULE control = LoadLibraryA((SystemDirectory() + "\\IMOCX32.OCX").c_str());
+    ASSERT_TRUE(control);
+    auto unregisterServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(control, "DllUnregisterServer")));
+    ASSERT_TRUE(unregisterServer);
+    ASSERT_EQ(unregisterServer(), S_OK);
+    FreeLibrary(control);
+
+    auto tavon = Start(" /D");
+    HWND box = WaitForWindow("#32770", "Application Error");
+    ASSERT_TRUE(box);
+    std::string text = MessageBoxText(box);
+    EXPECT_EQ(text.rfind("Exception ", 0), 0u) << text;
+    EXPECT_NE(text.find(" in module TAVON.exe at "), std::string::npos) << text;
+    EXPECT_NE(text.find(".\nImaging control {0EABA3C0-D884-101B-8CAE-00006E44AAB2} cannot be "
+                        "created (0x"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.back(), '.');
+    HWND icon = FindWindowExA(box, nullptr, "Static", nullptr);
+    bool hasIcon = false;
+    for (; icon; icon = FindWindowExA(box, icon, "Static", nullptr))
+        hasIcon = hasIcon || SendMessageA(icon, STM_GETICON, 0, 0) != 0;
+    EXPECT_TRUE(hasIcon) << "the error icon";
+    // Task-modal: the program's own windows are disabled; its main window is gone with
+    // its object, so no message can reach what was freed.
+    HWND application = WindowOf("TApplication", tavon->Id());
+    ASSERT_TRUE(application);
+    EXPECT_FALSE(IsWindowEnabled(application));
+    EXPECT_EQ(WindowOf("TtavonForm", tavon->Id()), nullptr);
+    PressOk(box);
+    EXPECT_EQ(tavon->Wait(), 1);
+    EXPECT_EQ(GlobalFindAtomA("OnlyOneTavon"), 0) << "the guard never ran";
 }

@@ -46,6 +46,36 @@ TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
     EXPECT_TRUE(infoBoxes.empty());
 }
 
+// The settings file held by another program during the first clear only.
+int Clears = 0;
+std::string SettingsPath;
+bool ClearWhileHeldTheFirstTime()
+{
+    if (++Clears > 1)
+        return ClearGXAPIFileName();
+    HANDLE held = CreateFileA(SettingsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    bool cleared = ClearGXAPIFileName();
+    CloseHandle(held);
+    return cleared;
+}
+
+TEST_F(HandOff, AFailedClearIsTriedOnceMore)
+{
+    std::string target = dir / "gxapi.tif";
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    Clears = 0;
+    SettingsPath = dir / "QFSCH.INI";
+    TPrintJob::ClearFaxApiEntry = ClearWhileHeldTheFirstTime;
+    EndDoc();
+    TPrintJob::ClearFaxApiEntry = ClearGXAPIFileName;
+    EXPECT_EQ(Clears, 2);
+    EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
+    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(infoBoxes.empty());
+}
+
 TEST_F(HandOff, FaxApiWithoutMergedFileDeletesTheOldOneAndClears)
 {
     std::string target = dir / "gxapi.tif";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,16 +29,16 @@ UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
 }
 
 void RecordInfoBox(const std::string& text) { InfoBoxes.push_back(text); }
+void RecordError(const std::exception& error)
+{
+    InfoBoxes.push_back(std::string("error: ") + error.what());
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_PRNPIPE_NOTIFY) {
         ++Notices;
-        try {
-            Job->WMPrnPipeNotify(wParam);
-        } catch (const Exception& e) {
-            InfoBoxes.push_back(std::string("error: ") + e.what());
-        }
+        Job->WMPrnPipeNotify(wParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -108,6 +109,20 @@ protected:
         PumpUntil(before + 1);
     }
 
+    // Writes one record straight into the pipe, as a printer with a UTF-16 name would.
+    void PrintWide(std::uint32_t code, const std::wstring& path)
+    {
+        int before = Notices;
+        HANDLE pipe = CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+        PrnPipeRecordHeader header{code, static_cast<std::uint32_t>(path.size())};
+        DWORD written = 0;
+        WriteFile(pipe, &header, sizeof header, &written, nullptr);
+        WriteFile(pipe, path.data(), DWORD(path.size() * sizeof(wchar_t)), &written, nullptr);
+        CloseHandle(pipe);
+        PumpUntil(before + 1);
+    }
+
     static void PumpUntil(int notices)
     {
         ULONGLONG deadline = GetTickCount64() + 10000;
@@ -130,7 +145,7 @@ protected:
     TempDir dir;
     RecordingConsole console;
     TImageMan im;
-    TPrintJob job{console, im};
+    TPrintJob job{console, im, RecordError};
 };
 
 HWND Intake::window = nullptr;
@@ -232,6 +247,75 @@ TEST_F(Intake, SettingsErrorEndsTheSequenceWithoutFinishedLine)
     EXPECT_EQ(InfoBoxes[0], "error: 'abc' is not a valid integer value");
     EXPECT_EQ(console.Messages(),
               (std::vector<std::string>{"==============START: PMT_END_DOC", "After sleep"}));
+}
+
+TEST_F(Intake, NamesTheCodePageCannotHoldNameNoFile)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the look-alike needs a code page without full-width characters";
+    // Best fit would make the printer's name this job's: read, merged and deleted.
+    std::string victim = dir / "victim.ini";
+    WriteFileText(victim, "[Orvik Printer]\r\nFirst Page Section=Print Page 1\r\n");
+    WriteFileText(dir / "victim.TIF", "another job's pages");
+    std::wstring lookAlike(dir.Path().begin(), dir.Path().end());
+    lookAlike += L"\uff3cvictim.ini";
+
+    PrintWide(PMT_JOB_FILE, lookAlike);
+    Print(PMT_OUTPUT_FILE, dir / "out.tif");
+    Print(PMT_END_DOC, "");
+    ASSERT_EQ(InfoBoxes.size(), 1u);
+    EXPECT_EQ(InfoBoxes[0], "Printer file name cannot be used on this system: " + dir.Path() + "?victim.ini");
+    EXPECT_TRUE(FileExists(victim));
+    EXPECT_EQ(ReadFileText(dir / "victim.TIF"), "another job's pages");
+
+    // The next job with a name that converts runs as usual.
+    InfoBoxes.clear();
+    Print(PMT_JOB_FILE, dir / "next.ini");
+    Print(PMT_END_DOC, "");
+    EXPECT_TRUE(InfoBoxes.empty());
+}
+
+TEST_F(Intake, WildcardsNameNoFile)
+{
+    WriteFileText(dir / "JOB1.INI", "[Orvik Printer]\r\nFirst Page Section=Print Page 1\r\n"
+                                    "Total Page Number=1\r\nFirst Page=1\r\n"
+                                    "[Print Page 1]\r\nImage File Name=" + dir.Path() + "\\pag?.tif\r\n");
+    WriteFileText(dir / "page.tif", "a page of another job");
+    WriteFileText(dir / "JOB1.TIF", "another job's pages");
+
+    Print(PMT_JOB_FILE, dir / "JOB?.INI");
+    Print(PMT_OUTPUT_FILE, dir / "out.tif");
+    Print(PMT_END_DOC, "");
+    EXPECT_TRUE(FileExists(dir / "JOB1.INI"));
+    EXPECT_EQ(ReadFileText(dir / "JOB1.TIF"), "another job's pages");
+
+    Print(PMT_JOB_FILE, dir / "JOB1.INI");
+    Print(PMT_END_DOC, "");
+    std::vector<std::string> lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 1"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "imageName exists"), lines.end());
+    EXPECT_EQ(ReadFileText(dir / "page.tif"), "a page of another job");
+    EXPECT_TRUE(InfoBoxes.empty());
+}
+
+TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
+{
+    // While the first job's box is open, the settings break and two more notifications
+    // arrive: an end of document, which fails, and a new job's name.
+    ShowInfoBoxHook = [](const std::string& text) {
+        InfoBoxes.push_back(text);
+        if (InfoBoxes.size() > 1)
+            return;
+        WriteFileText(WindowsDir + "\\QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
+        Job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_END_DOC, L"", 526, true)));
+        Job->WMPrnPipeNotify(
+            reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"C:\\held.ini", 600, true)));
+    };
+    EndDoc("C:\\x.pcl");
+    EXPECT_EQ(InfoBoxes, (std::vector<std::string>{
+                             "Printer output is not TIF.  Change printer properties to use TIF G3 1D",
+                             "error: 'abc' is not a valid integer value"}));
+    EXPECT_EQ(job.JobIniName, "C:\\held.ini") << "handled right after the failure's report";
 }
 
 TEST(PumpOneMessage, LeavesAQuitRequestForTheMainLoop)

@@ -17,6 +17,10 @@ UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
 
 std::vector<std::string>* InfoBoxes = nullptr;
 void RecordInfoBox(const std::string& text) { InfoBoxes->push_back(text); }
+void RecordError(const std::exception& error)
+{
+    InfoBoxes->push_back(std::string("error: ") + error.what());
+}
 
 }  // namespace
 
@@ -57,7 +61,7 @@ void JobFixture::SetUp()
     CreateDirectoryA(Prog().c_str(), nullptr);
     WriteSettings();
     im = std::make_unique<TImageMan>();
-    job = std::make_unique<TPrintJob>(console, *im);
+    job = std::make_unique<TPrintJob>(console, *im, RecordError);
     job->JobIniName = JobIni();
     job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
     job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";

@@ -125,18 +125,69 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2), lines.end());
 }
 
-TEST_F(Merge, CorruptPageIsLoggedLeftOutAndDeleted)
+TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
 {
     std::string p1 = SpoolPage(1, "a.tif");
+    // A TIFF header whose first directory claims 65535 entries the file does not hold.
     std::string bad = Spool() + "\\bad.tif";
-    WriteFileText(bad, "II*\0this is no page");
+    WriteFileText(bad, std::string("II*\0\x08\0\0\0\xff\xff\x00\x01", 12));
     std::string p3 = SpoolPage(3, "c.tif");
     WriteJob("1", "3", {{1, p1}, {2, bad}, {3, p3}});
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
-    EXPECT_FALSE(FileExists(bad));
+    EXPECT_EQ(ReadFileText(bad).size(), 12u) << "the page is in no fax: it stays to be resent";
     Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "EXCEPTION assigning im.picture = " + bad), lines.end());
+    auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION assigning im.picture = " + bad);
+    ASSERT_NE(failed, lines.end());
+    EXPECT_EQ(*std::next(failed), "page image kept: " + bad);
+}
+
+TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
+{
+    std::string p1 = SpoolPage(1, "a.tif");
+    WriteJob("1", "1", {{1, p1}});
+    TImageMan::FailingDispId = ImageManDispId::AppendImage;
+    EndDoc();
+    TImageMan::FailingDispId = DISPID_UNKNOWN;
+    EXPECT_TRUE(FileExists(p1));
+    Lines lines = console.Messages();
+    auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION: outer im code");
+    ASSERT_NE(failed, lines.end());
+    EXPECT_EQ(*std::prev(failed), "Loaded image ok");
+    EXPECT_EQ(*std::next(failed), "freed ini file..");
+}
+
+TEST_F(Merge, LongPageNamesAreUsedWhole)
+{
+    // A name of 258 characters; the file named by its first 255 is another one.
+    std::string cut = Spool() + "\\" + std::string(253 - Spool().size(), 'p') + "q";
+    ASSERT_EQ(cut.size(), 255u);
+    std::string whole = cut + ".ti";
+    WriteFileText(cut, "another file");
+    ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), whole.c_str(), FALSE));
+    WriteJob("1", "1", {{1, whole}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {2}));
+    EXPECT_FALSE(FileExists(whole));
+    EXPECT_EQ(ReadFileText(cut), "another file");
+}
+
+TEST_F(Merge, SlashSeparatesDirectoriesInTheMergedName)
+{
+    std::string dotted = Spool() + "\\v1.d";
+    CreateDirectoryA(dotted.c_str(), nullptr);
+    job->JobIniName = dotted + "/JOB";
+    WriteFileText(job->JobIniName, "[Orvik Printer]\r\nFirst Page Section=x\r\nTotal Page Number=1\r\n"
+                                   "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
+                                       SpoolPage(1, "a.tif") + "\r\n");
+    // The name a scan without "/" would give: another file, never to be appended to.
+    WriteFileText(Spool() + "\\v1.TIF", "unrelated");
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    EXPECT_EQ(ReadFileText(Spool() + "\\v1.TIF"), "unrelated");
+    Lines lines = console.Messages();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "After change file extionsion: " + dotted + "/JOB.TIF"),
+              lines.end());
 }
 
 TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)

@@ -5,6 +5,7 @@
 #include "app/exception.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
+#include "settings/profile.h"
 #include "test_support.h"
 
 namespace {
@@ -193,4 +194,12 @@ TEST_F(Settings, ClearGivesUpWhileAnotherProcessHoldsTheFile)
     readQFSchINI();
     EXPECT_EQ(FaxSettings.GXAPIFileName, "C:\\out\\fax.tif");
     EXPECT_TRUE(ClearGXAPIFileName());
+}
+
+TEST(Profile, LongValuesAreReadWhole)
+{
+    TempDir dir;
+    std::string value(3000, 'v');
+    WriteProfileText(dir / "long.ini", "S", "K", value + "w");
+    EXPECT_EQ(ReadProfileText(dir / "long.ini", "S", "K", ""), value + "w");
 }
