@@ -1,5 +1,7 @@
 #include "job_fixture.h"
 
+#include <cstdlib>
+
 #include "settings/fax_settings.h"
 
 namespace {
@@ -115,8 +117,34 @@ TEST_F(HandOff, NoMergedPageMeansNoPrivateImage)
     WriteJob("1", "0", {});
     EndDoc();
     EXPECT_EQ(infoBoxes, Lines{"Could not create private image."});
-    Sleep(300);
+    // A started scheduler would still be running, or have logged before it ended.
+    EXPECT_FALSE(ProgramRunning(Prog() + "QUEUEMGR.EXE"));
     EXPECT_FALSE(FileExists(QueueLog()));
+}
+
+TEST_F(HandOff, ACopyThatFailsMidwayIsReportedAndKeepsTheMergedFile)
+{
+    const char* smallDisk = std::getenv("KELVARIN_SMALL_DISK");
+    if (!smallDisk)
+        GTEST_SKIP() << "needs the 16 KB disk that ctest mounts";
+    std::string privateDir = std::string(smallDisk) + "\\";
+    WriteFileText(dir / "QFSCH.INI",
+                  "[Quilfa]\r\nProgDir=" + Prog() + "\r\nPrivateDir=" + privateDir + "\r\n");
+    // Far more than the disk holds.
+    std::string merged(64 * 1024, 'm');
+    WriteFileText(Merged(), merged);
+    WriteJob("1", "0", {});
+    EndDoc();
+    std::string image = privateDir + "FAX.$$$";
+    EXPECT_EQ(infoBoxes, Lines{"TAVON(A): excep. stream copy: " + Merged() + " to " + image});
+    EXPECT_FALSE(FileExists(JobIni()));
+    Lines lines = console.Messages();
+    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("merged file kept as ", 0) == 0;
+    });
+    ASSERT_NE(kept, lines.end());
+    EXPECT_EQ(ReadFileText(kept->substr(20)), merged);
+    DeleteFileA(image.c_str());
 }
 
 TEST_F(HandOff, WithoutSchedulerTheImageWaitsInThePrivateDirectory)

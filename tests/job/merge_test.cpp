@@ -203,3 +203,48 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
               lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
 }
+
+namespace {
+
+TPrintJob* Receiver = nullptr;
+LRESULT CALLBACK ForwardNotices(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PRNPIPE_NOTIFY) {
+        Receiver->WMPrnPipeNotify(wParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST_F(Merge, ANotificationInsideTheExclusiveWaitWaitsForTheJobsEnd)
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = ForwardNotices;
+    windowClass.lpszClassName = "KelvarinMergeNotices";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowA("KelvarinMergeNotices", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(window);
+    Receiver = job.get();
+
+    std::string p1 = SpoolPage(1, "a.tif");
+    WriteJob("1", "1", {{1, p1}});
+    std::string next = Spool() + "\\JOB2.INI";
+    WriteFileText(next, "the next job");
+    // Queued now, taken by the wait's first message pump.
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kFilePathOffset + 2 * (next.size() + 1));
+    auto* data = static_cast<unsigned char*>(GlobalLock(block));
+    for (std::size_t i = 0; i < next.size(); ++i)
+        data[kFilePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);
+    GlobalUnlock(block);
+    PostMessageA(window, WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
+
+    EndDoc();
+    DestroyWindow(window);
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    EXPECT_FALSE(FileExists(JobIni())) << "the running job kept its own name";
+    EXPECT_TRUE(FileExists(next));
+    EXPECT_EQ(job->JobIniName, next) << "taken once the job had ended";
+}

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -160,6 +162,28 @@ int RunningProgram::Wait(DWORD timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
     return static_cast<int>(code);
+}
+
+bool ProgramRunning(const std::string& path)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("no process snapshot");
+    bool running = false;
+    PROCESSENTRY32 entry{sizeof entry};
+    for (BOOL more = Process32First(snapshot, &entry); more && !running;
+         more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process)
+            continue;
+        char image[MAX_PATH + 1] = {};
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameA(process, 0, image, &size))
+            running = lstrcmpiA(image, path.c_str()) == 0;
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return running;
 }
 
 HWND WaitForWindow(const char* className, const std::string& caption, DWORD timeoutMs)

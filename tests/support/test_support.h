@@ -46,6 +46,9 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
+// Whether a process runs the program of that full file name (compared without case).
+bool ProgramRunning(const std::string& path);
+
 // A top-level window of that caption (and class, when given) showing within the time.
 HWND WaitForWindow(const char* className, const std::string& caption, DWORD timeoutMs = 15000);
 
