@@ -136,7 +136,8 @@ TEST_F(WholeRoad, PrinterReportsWhatGoesWrong)
     EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
                          dir / "missing.tif" + "\""),
               3);
-    WriteFileText(dir / "bad.tif", "MM\0*broken");
+    // A big-endian header whose first directory lies beyond the file's end.
+    WriteFileText(dir / "bad.tif", std::string("MM\0*\0\0\x10\0broken", 14));
     EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
                          dir / "bad.tif" + "\""),
               3);
