@@ -17,22 +17,4 @@ void MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const
     if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
 }
 
-FileSource::FileSource(const std::string& path) : file_(path, std::ios::binary) {
-    if (!file_) throw TiffError("cannot open the file");
-    file_.seekg(0, std::ios::end);
-    std::streamoff end = file_.tellg();
-    if (!file_ || end < 0) throw TiffError("cannot read the file");
-    size_ = static_cast<std::uint64_t>(end);
-}
-
-void FileSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
-    CheckRange(offset, out.size());
-    if (out.empty()) return;
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(offset));
-    file_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (!file_ || file_.gcount() != static_cast<std::streamsize>(out.size()))
-        throw TiffError("reading failed at offset " + std::to_string(offset));
-}
-
 }  // namespace faxtiff

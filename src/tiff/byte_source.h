@@ -1,9 +1,7 @@
 #pragma once
-// Random-access reading of a TIFF file, from disk or from memory: only the parts a
-// page needs are read, so memory stays bounded by the page, not by the file.
+// Random-access reading of a TIFF file, from disk (File) or from memory: only the parts
+// a page needs are read, so memory stays bounded by the page, not by the file.
 #include <cstdint>
-#include <fstream>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,18 +27,6 @@ public:
 
 private:
     std::vector<std::uint8_t> bytes_;
-};
-
-class FileSource : public ByteSource {
-public:
-    // Throws TiffError when the file cannot be opened; messages leave the path to the caller.
-    explicit FileSource(const std::string& path);
-    std::uint64_t Size() const override { return size_; }
-    void Read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
-
-private:
-    mutable std::ifstream file_;
-    std::uint64_t size_ = 0;
 };
 
 }  // namespace faxtiff

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tiff/file_merge.h"
 #include "tiff/page.h"
-#include "tiff/page_append.h"
 #include "tiff/save_compression.h"
 #include "tiff/tiff_error.h"
 
@@ -13,7 +13,8 @@ namespace {
 
 const char kUsage[] =
     "usage: faxtiff append [--compression N] DEST SRC...\n"
-    "           appends every page of each SRC, in order, to DEST (created when missing)\n"
+    "           appends every page of each SRC, in order, to DEST (created when missing);\n"
+    "           every page is checked first, so a broken one leaves DEST as it was\n"
     "       faxtiff info FILE\n"
     "           one line per page: width, length, compression, resolution\n"
     "compression codes (default 4):\n"
@@ -62,17 +63,7 @@ int Append(const std::vector<std::string>& args) {
         at += 2;
     }
     if (args.size() - at < 2) return Usage();
-    faxtiff::PageAppender dest(args[at]);
-    for (std::size_t s = at + 1; s < args.size(); ++s) {
-        faxtiff::TiffFile source = faxtiff::TiffFile::Open(args[s]);
-        for (std::size_t i = 0; i < source.PageCount(); ++i) {
-            try {
-                dest.Append(source.ReadPage(i), compression);
-            } catch (const faxtiff::TiffError& e) {
-                throw faxtiff::TiffError(args[s] + ": " + e.what());
-            }
-        }
-    }
+    faxtiff::AppendFiles(args[at], {args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end()}, compression);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tiff/byte_source.h"
+#include "tiff/file.h"
 #include "tiff/page_decoding.h"
 #include "tiff/tiff_directory.h"
 #include "tiff/tiff_error.h"
@@ -42,7 +43,7 @@ TiffFile::~TiffFile() = default;
 
 TiffFile TiffFile::Open(const std::string& path) {
     try {
-        return TiffFile(std::make_unique<FileSource>(path));
+        return TiffFile(std::make_unique<File>(File::OpenForReading(path)));
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }

@@ -8,13 +8,16 @@
 // page's strips and directory are written after the end of the file first, and only
 // then is the old last directory's next-offset patched to link them in, so a crash at
 // any point leaves a valid TIFF holding either the old pages or all of them. A missing
-// file is created complete under a temporary name and then renamed into place.
+// file is created complete under a temporary name and then renamed into place. Writes
+// are unbuffered, so a failure is reported where it happens and nothing is written
+// later; Append returns once the page is on the disk.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "tiff/byte_order.h"
+#include "tiff/file.h"
 #include "tiff/page.h"
 #include "tiff/save_compression.h"
 
@@ -22,8 +25,11 @@ namespace faxtiff {
 
 class PageAppender {
 public:
-    // Checks an existing file at once: throws TiffError, leaving it untouched, when it
-    // is not a classic TIFF with a sound directory chain. A missing file is fine.
+    // Opens an existing file and checks it at once: throws TiffError, leaving it
+    // untouched, when it is not a classic TIFF with a sound directory chain or another
+    // appender holds it. A missing file is fine. The file is held from here (or from its
+    // creation) until the appender is gone, so appenders never mix their pages.
+    // Removes a temporary file a killed creation left behind.
     explicit PageAppender(std::string path);
 
     // Adds the page as the last one, coded as `compression`; its strips are copied as
@@ -34,13 +40,9 @@ public:
     std::size_t PageCount() const { return pageCount_; }
 
 private:
-    void ReadExisting();
-    void Create(const Page& page, SaveCompression compression);
-
     std::string path_;
-    bool exists_ = false;
+    std::optional<File> file_;
     ByteOrder order_ = ByteOrder::LittleEndian;
-    std::uint64_t size_ = 0;
     std::uint64_t linkPosition_ = 0;  // the last directory's next-offset
     std::size_t pageCount_ = 0;
 };
@@ -49,9 +51,5 @@ void AppendPage(const std::string& path, const Page& page, SaveCompression compr
 
 // Writes (or replaces) path as a file of just this page, PageNumber (0, 1).
 void WritePage(const std::string& path, const Page& page, SaveCompression compression);
-
-// Test seam: when set, Append stops with a TiffError after writing the page and before
-// linking it in, where a crash would stop it.
-extern bool gStopAppendBeforeLink;
 
 }  // namespace faxtiff

@@ -24,6 +24,13 @@ void PageBitmap::CheckSize(std::uint32_t width, std::uint32_t length) {
                         std::to_string(kMaxBitmapBytes >> 20) + " MiB)");
 }
 
+void CheckCodedSize(std::uint32_t width, std::uint32_t length, std::uint64_t codedBytes) {
+    if (std::uint64_t{width} * length > kMaxPixelsPerCodedByte * codedBytes)
+        throw TiffError("page of " + std::to_string(width) + " x " + std::to_string(length) + " pixels in " +
+                        std::to_string(codedBytes) + " coded bytes: more than " +
+                        std::to_string(kMaxPixelsPerCodedByte) + " pixels a byte, which no real page comes to");
+}
+
 PageBitmap::PageBitmap(std::uint32_t width, std::uint32_t length) {
     CheckSize(width, length);
     std::size_t stride = StrideFor(width);

@@ -14,6 +14,17 @@ inline constexpr std::uint32_t kMaxPageWidth = 32768;
 inline constexpr std::uint32_t kMaxPageLength = 65535;
 inline constexpr std::size_t kMaxBitmapBytes = std::size_t{32} << 20;
 
+// At most this many pixels a byte of coded strips, so a small file cannot cost much
+// work. Group 4 codes a blank row in one bit, the densest any coding gets: a blank page
+// W pixels wide comes to 8 * W pixels a byte, so every page up to 8192 pixels wide
+// passes. Fax pages are at most 4864 wide (A3 at 16 dots per mm); an A3 sheet scanned
+// at 600 dpi is 7016.
+inline constexpr std::uint64_t kMaxPixelsPerCodedByte = 65536;
+
+// Throws TiffError when a page of this size coded in `codedBytes` exceeds that bound;
+// pages are checked when read and when written, so what the engine writes it reads.
+void CheckCodedSize(std::uint32_t width, std::uint32_t length, std::uint64_t codedBytes);
+
 class PageBitmap {
 public:
     PageBitmap() = default;

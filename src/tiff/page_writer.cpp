@@ -4,6 +4,7 @@
 
 #include "tiff/fax_encoder.h"
 #include "tiff/ifd_writer.h"
+#include "tiff/page_bitmap.h"
 #include "tiff/tiff_error.h"
 
 namespace faxtiff {
@@ -81,6 +82,9 @@ PageBlock BuildPageBlock(const Page& page, SaveCompression compression, ByteOrde
         stripOffsets.push_back(static_cast<std::uint32_t>(offset));
         stripByteCounts.push_back(static_cast<std::uint32_t>(block.bytes.size()));
     }
+    std::uint64_t coded = 0;
+    for (std::uint32_t count : stripByteCounts) coded += count;
+    CheckCodedSize(info.width, info.length, coded);
     IfdWriter ifd(order);
     ifd.Longs(254, {2});  // NewSubfileType: one page of a multi-page document
     ifd.Longs(256, {info.width});

@@ -30,7 +30,8 @@ struct PageBlock {
 // The page coded as `compression` for file offset `offset`, with a PageNumber tag when
 // a number is given. Keeps size, resolution,
 // photometric interpretation and orientation. Throws TiffError when the file would
-// outgrow the 4 GiB a TIFF can address.
+// outgrow the 4 GiB a TIFF can address, or the page codes to fewer bytes than the
+// engine reads back (see CheckCodedSize).
 PageBlock BuildPageBlock(const Page& page, SaveCompression compression, ByteOrder order,
                          std::uint64_t offset, std::optional<PageNumber> number);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <unordered_set>
 
@@ -65,21 +66,27 @@ public:
         std::uint16_t count = Get16(countBytes, order);
         std::vector<std::uint8_t> raw(std::size_t{count} * kIfdEntrySize);
         source.Read(std::uint64_t{offset} + 2, raw);
+        entries_.resize(count);
         for (std::uint16_t i = 0; i < count; ++i) {
             const std::uint8_t* p = raw.data() + std::size_t{i} * kIfdEntrySize;
-            Entry e;
+            Entry& e = entries_[i];
             e.tag = Get16(p, order);
             e.type = Get16(p + 2, order);
             e.count = Get32(p + 4, order);
             std::copy(p + 8, p + 12, e.value.begin());
-            if (!Find(e.tag)) entries_.push_back(e);  // the first of duplicates counts
         }
+        // Sorted, so a directory of 65535 entries is looked up quickly; stable, so the
+        // first of duplicates comes first and counts.
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
     }
 
+    const std::vector<Entry>& Entries() const { return entries_; }
+
     const Entry* Find(std::uint16_t tag) const {
-        for (const Entry& e : entries_)
-            if (e.tag == tag) return &e;
-        return nullptr;
+        auto at = std::lower_bound(entries_.begin(), entries_.end(), tag,
+                                   [](const Entry& e, std::uint16_t t) { return e.tag < t; });
+        return at != entries_.end() && at->tag == tag ? &*at : nullptr;
     }
 
     // Integer values of a BYTE, SHORT or LONG tag; at most maxCount of them.
@@ -156,8 +163,9 @@ void CheckCoding(PageInfo& info) {
 
 std::string StripName(std::size_t index) { return "strip " + std::to_string(index + 1); }
 
-// Each strip must lie in the file and be able to hold its rows at all, so a tiny file
-// cannot make the decoder allocate or work for a huge page.
+// Each strip must lie in the file and be able to hold its rows at all, and the page may
+// not come to more pixels than its bytes can carry, so a tiny file cannot make the
+// decoder allocate or work for a huge page.
 void CheckStrips(const PageDirectory& page, std::uint64_t fileSize) {
     const PageInfo& info = page.info;
     std::uint64_t rowBytes = (std::uint64_t{info.width} + 7) / 8;
@@ -165,6 +173,7 @@ void CheckStrips(const PageDirectory& page, std::uint64_t fileSize) {
     if (info.compressedBytes > 16 * bitmapBytes + (1u << 20))
         throw TiffError("strips hold " + std::to_string(info.compressedBytes) +
                         " bytes, far more than a page of this size needs");
+    CheckCodedSize(info.width, info.length, info.compressedBytes);
     for (std::size_t i = 0; i < page.stripOffsets.size(); ++i) {
         std::uint64_t offset = page.stripOffsets[i], size = page.stripByteCounts[i];
         if (offset + size > fileSize)
@@ -201,9 +210,100 @@ TiffHeader ReadHeader(const ByteSource& source) {
     return {order, Get32(h + 4, order)};
 }
 
+namespace {
+
+std::uint32_t TypeSize(std::uint16_t type) {
+    switch (type) {
+    case 1: case 2: case 6: case 7: return 1;  // BYTE ASCII SBYTE UNDEFINED
+    case 3: case 8: return 2;                  // SHORT SSHORT
+    case 4: case 9: case 11: case 13: return 4;  // LONG SLONG FLOAT IFD
+    case 5: case 10: case 12: return 8;        // RATIONAL SRATIONAL DOUBLE
+    }
+    return 0;  // unknown: its size cannot be told
+}
+
+struct Span {
+    std::uint64_t begin, end;
+    bool Empty() const { return begin >= end; }
+    bool Overlaps(const Span& other) const {
+        return !Empty() && !other.Empty() && begin < other.end && other.begin < end;
+    }
+};
+
+// Where one directory and what it points at lie, read without judging its tags: the
+// page may be one the engine refuses to decode.
+struct DirectoryParts {
+    Span directory;            // the entries and the next-directory offset
+    std::vector<Span> values;  // tag values that do not fit in their entry
+    std::vector<Span> strips;  // from StripOffsets and StripByteCounts, in order
+    std::vector<Span> tiles;
+};
+
+// The data the offsets and byte counts point at; none when they cannot be read.
+std::vector<Span> DataSpans(const Directory& dir, std::uint16_t offsetsTag, std::uint16_t countsTag) {
+    const Entry* offsets = dir.Find(offsetsTag);
+    const Entry* counts = dir.Find(countsTag);
+    std::vector<Span> spans;
+    if (!offsets || !counts) return spans;
+    try {
+        // Read as ReadPageDirectory reads them; more strips than a page has rows make no
+        // page the engine decodes.
+        std::vector<std::uint32_t> begins = dir.Numbers(*offsets, kMaxPageLength);
+        std::vector<std::uint32_t> sizes = dir.Numbers(*counts, kMaxPageLength);
+        for (std::size_t i = 0; i < begins.size() && i < sizes.size(); ++i)
+            spans.push_back({begins[i], std::uint64_t{begins[i]} + sizes[i]});
+    } catch (const TiffError&) {
+    }
+    return spans;
+}
+
+DirectoryParts ReadParts(const ByteSource& source, ByteOrder order, std::uint32_t offset) {
+    Directory dir(source, order, offset);
+    DirectoryParts parts;
+    parts.directory = {offset, std::uint64_t{offset} + 2 + kIfdEntrySize * dir.Entries().size() + 4};
+    for (const Entry& e : dir.Entries()) {
+        std::uint64_t size = std::uint64_t{e.count} * TypeSize(e.type);
+        std::uint32_t at = Get32(e.value.data(), order);
+        if (size > 4) parts.values.push_back({at, at + size});
+    }
+    parts.strips = DataSpans(dir, kStripOffsets, kStripByteCounts);
+    parts.tiles = DataSpans(dir, kTileOffsets, kTileByteCounts);
+    return parts;
+}
+
+struct PageStrip {
+    Span span;
+    std::size_t page, index;
+};
+
+std::string StripOfPage(const PageStrip& s) {
+    return "strip " + std::to_string(s.index + 1) + " of page " + std::to_string(s.page + 1);
+}
+
+// A real page's strips are its own. Shared ones would let a small file make the engine
+// decode the same bytes again and again, page after page.
+void CheckStripsApart(std::vector<PageStrip> strips) {
+    std::sort(strips.begin(), strips.end(),
+              [](const PageStrip& a, const PageStrip& b) { return a.span.begin < b.span.begin; });
+    const PageStrip* furthest = nullptr;  // of the strips so far, the one reaching furthest
+    for (const PageStrip& s : strips) {
+        if (furthest && s.span.Overlaps(furthest->span)) {
+            auto [first, second] = std::minmax(s, *furthest, [](const PageStrip& a, const PageStrip& b) {
+                return std::pair(a.page, a.index) < std::pair(b.page, b.index);
+            });
+            throw TiffError("page " + std::to_string(second.page + 1) + ": strip " +
+                            std::to_string(second.index + 1) + " overlaps " + StripOfPage(first));
+        }
+        if (!furthest || s.span.end > furthest->span.end) furthest = &s;
+    }
+}
+
+}  // namespace
+
 IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header) {
     IfdChain chain;
     std::unordered_set<std::uint32_t> seen;
+    std::vector<PageStrip> strips;
     std::uint32_t offset = header.firstIfd;
     if (offset == 0) throw TiffError("the file has no pages");
     while (offset != 0) {
@@ -220,77 +320,34 @@ IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header) {
         if (next + 4 > source.Size())
             throw TiffError(page + ": directory at offset " + std::to_string(offset) +
                             " runs past the end of the file");
+        std::vector<Span> pageStrips = ReadParts(source, header.order, offset).strips;
+        for (std::size_t i = 0; i < pageStrips.size(); ++i)
+            if (!pageStrips[i].Empty()) strips.push_back({pageStrips[i], chain.offsets.size(), i});
         std::uint8_t nextBytes[4];
         source.Read(next, nextBytes);
         chain.offsets.push_back(offset);
         chain.lastEntryCount = count;
         offset = Get32(nextBytes, header.order);
     }
+    CheckStripsApart(std::move(strips));
     return chain;
 }
 
-namespace {
-
-std::uint32_t TypeSize(std::uint16_t type) {
-    switch (type) {
-    case 1: case 2: case 6: case 7: return 1;  // BYTE ASCII SBYTE UNDEFINED
-    case 3: case 8: return 2;                  // SHORT SSHORT
-    case 4: case 9: case 11: case 13: return 4;  // LONG SLONG FLOAT IFD
-    case 5: case 10: case 12: return 8;        // RATIONAL SRATIONAL DOUBLE
-    }
-    return 0;  // unknown: its size cannot be told
-}
-
-struct Span {
-    std::uint64_t begin, end;
-    bool Overlaps(const Span& other) const { return begin < other.end && other.begin < end; }
-};
-
-}  // namespace
-
-void CheckLastLinkIsFree(const ByteSource& source, ByteOrder order, const IfdChain& chain) {
-    std::uint32_t last = chain.offsets.back();
-    Span link{std::uint64_t{last} + 2 + 12 * std::uint64_t{chain.lastEntryCount}, 0};
-    link.end = link.begin + 4;
-    auto refuse = [](const std::string& what) {
-        throw TiffError("the last page's next-directory offset lies inside " + what);
+void CheckAppendable(const ByteSource& source, ByteOrder order, const IfdChain& chain) {
+    Span directory = ReadParts(source, order, chain.offsets.back()).directory;
+    Span link{directory.end - 4, directory.end};
+    Span beyond{source.Size(), UINT64_MAX};  // where new pages go
+    auto check = [&](const Span& span, const std::string& what) {
+        if (link.Overlaps(span)) throw TiffError("the last page's next-directory offset lies inside " + what);
+        if (beyond.Overlaps(span)) throw TiffError(what + " runs past the end of the file");
     };
     for (std::size_t page = 0; page < chain.offsets.size(); ++page) {
-        std::uint32_t offset = chain.offsets[page];
-        std::uint8_t countBytes[2];
-        source.Read(offset, countBytes);
-        std::uint16_t count = Get16(countBytes, order);
-        std::uint64_t entriesEnd = std::uint64_t{offset} + 2 + 12 * std::uint64_t{count};
+        DirectoryParts parts = ReadParts(source, order, chain.offsets[page]);
         std::string name = "page " + std::to_string(page + 1);
-        if (offset != last && link.Overlaps({offset, entriesEnd + 4})) refuse("the directory of " + name);
-        std::vector<std::uint8_t> raw(entriesEnd - offset - 2);
-        source.Read(std::uint64_t{offset} + 2, raw);
-        std::vector<std::uint32_t> dataOffsets[2], dataCounts[2];  // strips, tiles
-        for (std::uint16_t i = 0; i < count; ++i) {
-            const std::uint8_t* e = raw.data() + 12 * std::size_t{i};
-            std::uint16_t tag = Get16(e, order), type = Get16(e + 2, order);
-            std::uint64_t size = std::uint64_t{Get32(e + 4, order)} * TypeSize(type);
-            std::uint32_t at = Get32(e + 8, order);
-            if (size > 4 && link.Overlaps({at, at + size})) refuse("a tag value of " + name);
-            int kind = tag == kStripOffsets || tag == kStripByteCounts ? 0
-                       : tag == kTileOffsets || tag == kTileByteCounts ? 1
-                                                                        : -1;
-            if (kind < 0 || (type != kShort && type != kLong) || size == 0 || (size > 4 && at + size > source.Size()))
-                continue;
-            std::vector<std::uint8_t> bytes(size);
-            if (size <= 4)
-                std::copy(e + 8, e + 8 + size, bytes.begin());
-            else
-                source.Read(at, bytes);
-            std::vector<std::uint32_t>& values =
-                tag == kStripOffsets || tag == kTileOffsets ? dataOffsets[kind] : dataCounts[kind];
-            for (std::size_t v = 0; v < size; v += TypeSize(type))
-                values.push_back(type == kShort ? Get16(bytes.data() + v, order) : Get32(bytes.data() + v, order));
-        }
-        for (int kind = 0; kind < 2; ++kind)
-            for (std::size_t i = 0; i < dataOffsets[kind].size() && i < dataCounts[kind].size(); ++i)
-                if (link.Overlaps({dataOffsets[kind][i], std::uint64_t{dataOffsets[kind][i]} + dataCounts[kind][i]}))
-                    refuse("the image data of " + name);
+        if (page + 1 < chain.offsets.size()) check(parts.directory, "the directory of " + name);
+        for (const Span& value : parts.values) check(value, "a tag value of " + name);
+        for (const std::vector<Span>* data : {&parts.strips, &parts.tiles})
+            for (const Span& span : *data) check(span, "the image data of " + name);
     }
 }
 

@@ -24,13 +24,14 @@ struct IfdChain {
 };
 
 // Follows the next-directory offsets; throws TiffError for an empty chain, a directory
-// outside the file, or a loop.
+// outside the file, a loop, or strips that overlap (another page's or their own).
 IfdChain WalkIfdChain(const ByteSource& source, const TiffHeader& header);
 
-// Throws TiffError when the 4 bytes of the last directory's next-directory offset are
-// also part of something the pages use (another directory, a tag's value, strip or tile
-// data), so that linking a new page there would change an earlier one.
-void CheckLastLinkIsFree(const ByteSource& source, ByteOrder order, const IfdChain& chain);
+// Throws TiffError when appending a page would change an earlier one: when the last
+// directory's next-directory offset is also part of something the pages use (another
+// directory, a tag's value, strip or tile data), or when any of those runs past the
+// end of the file, where the new page goes.
+void CheckAppendable(const ByteSource& source, ByteOrder order, const IfdChain& chain);
 
 struct PageDirectory {
     PageInfo info;

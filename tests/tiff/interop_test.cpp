@@ -2,6 +2,7 @@
 // what the engine writes is read back by them (tiffinfo -D, tiffcmp, compare -metric AE).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -248,6 +249,90 @@ TEST_F(Interop, FaxtiffToolListsAndAppends) {
     EXPECT_NE(refused.out.find("cannot append to this file: not a TIFF file"), std::string::npos) << refused.out;
     EXPECT_EQ(tifftest::ReadFileBytes(text).size(), 5u);
     EXPECT_EQ(RunTool(Faxtiff()).status >> 8, 2);
+}
+
+std::size_t PageCountOf(const std::string& path) { return faxtiff::TiffFile::Open(path).PageCount(); }
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST_F(Interop, AFailedWriteIsReportedAndNeverLandsLater) {
+    // The kernel fails one write (strace injects the error): the tool must report it
+    // for the right file, and the page must not turn up in the file afterwards.
+    if (RunTool("strace -o /dev/null true").status != 0) GTEST_SKIP() << "strace cannot trace here";
+    std::string dest = Path("eio.tif");
+    MustRun(Faxtiff() + " append " + dest + " " + Path("base.tif"));
+    std::vector<std::uint8_t> before = tifftest::ReadFileBytes(dest);
+    std::string append = Faxtiff() + " append " + dest + " " + Path("base.tif");
+    // The page's data is the first write, the link the second.
+    Result link = RunTool("strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=2 " + append);
+    EXPECT_EQ(link.status >> 8, 1) << link.out;
+    EXPECT_NE(link.out.find("faxtiff: " + dest + ": linking the new page: writing 4 bytes at offset "),
+              std::string::npos) << link.out;
+    EXPECT_NE(link.out.find("(Input/output error); the file still holds its old pages\n"), std::string::npos)
+        << link.out;
+    EXPECT_EQ(PageCountOf(dest), 1u);
+    std::vector<std::uint8_t> after = tifftest::ReadFileBytes(dest);
+    ASSERT_GE(after.size(), before.size());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+
+    Result sync = RunTool("strace -f -o /dev/null -e trace=fsync -e inject=fsync:error=EIO " + append);
+    EXPECT_EQ(sync.status >> 8, 1) << sync.out;
+    EXPECT_NE(sync.out.find(dest + ": saving the new page: flushing to disk failed (Input/output error); the page "
+                                   "is in the file, but may not be on the disk"),
+              std::string::npos) << sync.out;
+    EXPECT_EQ(PageCountOf(dest), 2u);
+}
+
+TEST_F(Interop, AppendersOnOneFileTakeTurnsOrAreToldItIsInUse) {
+    std::string dest = Path("shared.tif"), source = Path("ten.tif");
+    std::string tenTimes;
+    for (int i = 0; i < 10; ++i) tenTimes += " " + Path("base.tif");
+    MustRun(Faxtiff() + " append " + source + tenTimes);
+    MustRun(Faxtiff() + " append " + dest + " " + Path("base.tif"));
+    // flock(1) holds the lock the tool takes.
+    Result held = RunTool("flock " + dest + " " + Faxtiff() + " append " + dest + " " + source);
+    EXPECT_EQ(held.status >> 8, 1) << held.out;
+    EXPECT_EQ(held.out, "faxtiff: " + dest + ": cannot append to this file: the file is in use by another program\n");
+
+    // Two at once, each adding ten pages: whichever way they meet, the file stays sound.
+    std::size_t expected = 1;
+    for (int trial = 0; trial < 4; ++trial) {
+        std::string append = Faxtiff() + " append " + dest + " " + source;
+        Result both =
+            RunTool("(" + append + " & a=$!; " + append + " & b=$!; wait $a; echo \"exit $?\"; wait $b; echo \"exit $?\")");
+        std::size_t added = Count(both.out, "exit 0"), refused = Count(both.out, "exit 1");
+        EXPECT_EQ(added + refused, 2u) << both.out;
+        EXPECT_EQ(Count(both.out, "is in use by another program"), refused) << both.out;
+        expected += 10 * added;
+    }
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(dest);
+    ASSERT_EQ(file.PageCount(), expected);
+    for (std::size_t i = 0; i < file.PageCount(); ++i) file.ReadPage(i);
+}
+
+TEST_F(Interop, FaxtiffToolNamesTheFileItsErrorIsAbout) {
+    std::string dest = Path("named.tif"), folder = Path("folder.tif"), broken = Path("broken.tif");
+    MustRun("mkdir -p " + folder);
+    Result toFolder = RunTool(Faxtiff() + " append " + folder + " " + Path("base.tif"));
+    EXPECT_EQ(toFolder.out, "faxtiff: " + folder + ": cannot append to this file: it is a directory, not a file\n");
+
+    // Page 2 of 3 is short of data: nothing goes in.
+    PageBitmap bitmap = ReadPbm(Path("base.pbm"));
+    std::vector<std::uint8_t> rows = tifftest::PackedRows(bitmap);
+    tifftest::TiffBuilder tiff;
+    for (std::uint32_t bytes : {rows.size(), rows.size() - 1, rows.size()})
+        tiff.AddIfd(tifftest::BilevelFields(bitmap.Width(), bitmap.Length(), 1, tiff.AddData(rows), bytes));
+    tifftest::WriteFileBytes(broken, tiff.Bytes());
+    MustRun(Faxtiff() + " append " + dest + " " + Path("base.tif"));
+    std::vector<std::uint8_t> before = tifftest::ReadFileBytes(dest);
+    Result refused = RunTool(Faxtiff() + " append " + dest + " " + Path("base.tif") + " " + broken);
+    EXPECT_EQ(refused.status >> 8, 1);
+    EXPECT_TRUE(refused.out.starts_with("faxtiff: " + broken + ": page 2: strip 1 holds ")) << refused.out;
+    EXPECT_EQ(tifftest::ReadFileBytes(dest), before);
 }
 
 TEST(InteropSeeds, EverySeedFileReadsOrIsRefusedCleanly) {

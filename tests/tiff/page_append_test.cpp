@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tiff/fax_encoder.h"
+#include "tiff/file.h"
 #include "tiff/page.h"
 #include "tiff/page_append.h"
 #include "tiff/page_writer.h"
@@ -171,11 +172,17 @@ TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo) {
     std::uint32_t strip = loop.AddData(tifftest::PackedRows(bitmap));
     std::uint32_t ifd = loop.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
     loop.SetNext(ifd, ifd);
+    // A page whose strip runs past the end: a new page there would become part of it.
+    tifftest::TiffBuilder past;
+    std::uint32_t end = static_cast<std::uint32_t>(tifftest::UncompressedTiff(bitmap).size());
+    past.AddData(tifftest::PackedRows(bitmap));
+    past.AddIfd(tifftest::BilevelFields(8, 2, 1, end - 1, 2));
     const Case cases[] = {
         {"text.tif", {'h', 'e', 'l', 'l', 'o', ' ', 'f', 'a', 'x', '\n'}, "not a TIFF file"},
         {"empty.tif", {}, "not a TIFF file (only 0 bytes)"},
         {"big.tif", {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "BigTIFF files are not supported"},
         {"loop.tif", loop.Bytes(), "page 2: the directory chain loops back to offset " + std::to_string(ifd)},
+        {"past.tif", past.Bytes(), "the image data of page 1 runs past the end of the file"},
     };
     for (const Case& c : cases) {
         std::string path = dir / c.name;
@@ -192,7 +199,8 @@ TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage) {
     tifftest::TiffBuilder tiff;
     std::uint32_t strip = tiff.AddData(tifftest::PackedRows(bitmap));
     std::uint32_t first = tiff.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
-    std::vector<tifftest::Field> fields = tifftest::BilevelFields(8, 2, 1, strip, 2);
+    std::vector<tifftest::Field> fields =
+        tifftest::BilevelFields(8, 2, 1, tiff.AddData(tifftest::PackedRows(bitmap)), 2);
     std::uint32_t second = tiff.AddIfd(fields);
     tiff.AddData(std::vector<std::uint8_t>(8, 1));
     std::vector<std::uint8_t> bytes = tiff.Bytes();
@@ -207,33 +215,105 @@ TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage) {
     EXPECT_EQ(tifftest::ReadFileBytes(path), bytes);
 }
 
-TEST(PageAppend, AStopBeforeTheLinkLeavesTheOldPages) {
+TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages) {
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
-    faxtiff::PageAppender appender(path);
-    faxtiff::gStopAppendBeforeLink = true;
-    EXPECT_THROW(appender.Append(FaxPage(2), SaveCompression::Group3OneD), TiffError);
-    faxtiff::gStopAppendBeforeLink = false;
-    ASSERT_EQ(faxtiff::TiffFile::Open(path).PageCount(), 1u);
-    // The orphaned data stays; the next append goes after it and links in.
-    appender.Append(FaxPage(3), SaveCompression::Group4);
+    // The page's data is the first write, the link the second.
+    const std::pair<int, std::string> failures[] = {{0, "adding the new page: writing "},
+                                                    {1, "linking the new page: writing 4 bytes at offset "}};
+    for (const auto& [writesBefore, step] : failures) {
+        {
+            faxtiff::PageAppender appender(path);
+            faxtiff::gWritesBeforeFailure = writesBefore;
+            std::string message = "no error";
+            try {
+                appender.Append(FaxPage(2), SaveCompression::Group4);
+            } catch (const TiffError& e) {
+                message = e.what();
+            }
+            faxtiff::gWritesBeforeFailure = -1;
+            EXPECT_EQ(message.substr(0, path.size() + 2 + step.size()), path + ": " + step) << message;
+            EXPECT_TRUE(message.ends_with("; the file still holds its old pages")) << message;
+        }
+        EXPECT_EQ(faxtiff::TiffFile::Open(path).PageCount(), 1u);
+    }
+    // Data of the failed appends stays unlinked; the next page goes after it.
+    faxtiff::AppendPage(path, FaxPage(3), SaveCompression::Group4);
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
     ASSERT_EQ(file.PageCount(), 2u);
     EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
 }
 
-TEST(PageAppend, AppendersOnOneFileSeeEachOthersPages) {
+TEST(PageAppend, AnAppenderHoldsItsFileUntilItIsGone) {
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
-    faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
-    faxtiff::PageAppender a(path), b(path);
-    a.Append(FaxPage(2), SaveCompression::Group4);
-    b.Append(FaxPage(3), SaveCompression::Group4);
-    a.Append(FaxPage(4), SaveCompression::Group4);
+    {
+        faxtiff::PageAppender first(path);
+        faxtiff::PageAppender second(path);  // no file yet: nothing to hold
+        first.Append(FaxPage(1), SaveCompression::Group4);
+        EXPECT_EQ(AppendError(path, FaxPage(9)),
+                  path + ": cannot append to this file: the file is in use by another program");
+        // The second one would create the file too, but the name is taken now.
+        std::string message = "no error";
+        try {
+            second.Append(FaxPage(9), SaveCompression::Group4);
+        } catch (const TiffError& e) {
+            message = e.what();
+        }
+        EXPECT_TRUE(message.starts_with(path + ".partial: cannot rename it to " + path + " (")) << message;
+        first.Append(FaxPage(2), SaveCompression::Group4);
+    }
+    faxtiff::AppendPage(path, FaxPage(3), SaveCompression::Group4);
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
-    ASSERT_EQ(file.PageCount(), 4u);
-    for (std::uint32_t i = 0; i < 4; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), FaxPage(i + 1).Bitmap());
+    ASSERT_EQ(file.PageCount(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), FaxPage(i + 1).Bitmap());
+    EXPECT_FALSE(tifftest::FileExists(path + ".partial"));
+}
+
+TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory) {
+    tifftest::ScratchDir dir;
+    std::string path = dir / "fax.tif";
+    std::string temp = path + ".partial";
+    // What a killed creation leaves: removed by the next appender, whether it creates
+    // the file or appends to it.
+    tifftest::WriteFileBytes(temp, {'I', 'I', 42, 0});
+    faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
+    EXPECT_FALSE(tifftest::FileExists(temp));
+    tifftest::WriteFileBytes(temp, {'I', 'I', 42, 0});
+    faxtiff::PageAppender appender(path);
+    EXPECT_FALSE(tifftest::FileExists(temp));
+
+    // A creation that fails removes its temporary file and leaves the old one.
+    std::string page = dir / "page.tif";
+    faxtiff::WritePage(page, FaxPage(1), SaveCompression::Group4);
+    faxtiff::gWritesBeforeFailure = 1;
+    EXPECT_THROW(faxtiff::WritePage(page, FaxPage(2), SaveCompression::Group4), TiffError);
+    faxtiff::gWritesBeforeFailure = -1;
+    EXPECT_FALSE(tifftest::FileExists(page + ".partial"));
+    EXPECT_EQ(faxtiff::LoadPage(page).Bitmap(), FaxPage(1).Bitmap());
+
+    std::string folder = dir / "folder.tif";
+    tifftest::MakeDirectory(folder);
+    EXPECT_EQ(AppendError(folder, FaxPage(1)), folder + ": cannot append to this file: it is a directory, not a file");
+}
+
+TEST(PageAppend, RefusesToWriteAPageItWouldNotReadBack) {
+    // Blank pages up to 8192 pixels wide stay within the bound in Group 4; much wider
+    // ones come to too many pixels a byte and are refused, uncompressed they are fine.
+    tifftest::ScratchDir dir;
+    std::string path = dir / "blank.tif";
+    faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(8192, 2000)), SaveCompression::Group4);
+    EXPECT_EQ(faxtiff::LoadPage(path).Bitmap(), PageBitmap(8192, 2000));
+    std::string message = "no error";
+    try {
+        faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(10000, 2000)), SaveCompression::Group4);
+    } catch (const TiffError& e) {
+        message = e.what();
+    }
+    EXPECT_TRUE(message.starts_with(path + ": page of 10000 x 2000 pixels in ")) << message;
+    faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(10000, 2000)), SaveCompression::None);
+    EXPECT_EQ(faxtiff::LoadPage(path).Bitmap(), PageBitmap(10000, 2000));
 }
 
 TEST(PageAppend, WritePageReplacesTheFileWithOnePage) {
@@ -244,7 +324,7 @@ TEST(PageAppend, WritePageReplacesTheFileWithOnePage) {
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
     ASSERT_EQ(file.PageCount(), 1u);
     EXPECT_EQ(file.ReadPage(0).Bitmap(), FaxPage(2).Bitmap());
-    EXPECT_THROW(faxtiff::ListPages(path + ".partial"), TiffError);  // no temporary file left
+    EXPECT_FALSE(tifftest::FileExists(path + ".partial"));
 }
 
 TEST(SaveCompressionCodes, KnowsItsCodesAndRefusesOthers) {

@@ -175,4 +175,8 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+void MakeDirectory(const std::string& path) { std::filesystem::create_directory(path); }
+
 }  // namespace tifftest

@@ -76,5 +76,7 @@ private:
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool FileExists(const std::string& path);
+void MakeDirectory(const std::string& path);
 
 }  // namespace tifftest
