@@ -1,21 +1,16 @@
 #!/bin/sh
-# Lays out a Wine prefix as the fax product is installed on Windows:
-#   C:\FAX\PROG\   the program and its peers    C:\FAX\ADMIN\, C:\FAX\USERS\0001\
-#   C:\windows\QFSCH.INI                        the shared settings
-# The imaging control is not installed here: ZEP.EXE does that (see demo.sh).
+# Installs a Windows tree's setup (built by installer/) silently into a Wine prefix, as a
+# user installs it on Windows: C:\FAX\PROG\ with the program and its stand-ins,
+# C:\FAX\ADMIN\, C:\FAX\USERS\0001\, C:\windows\QFSCH.INI, the imaging control
+# registered through ZEP.EXE, TAVON.EXE started at log-on.
 # Usage: install.sh WIN_BUILD_DIR [PREFIX]
 set -e
 win=$(cd "$1" && pwd)
 prefix=${2:-$win/../wineprefix}
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX="$prefix"
+mkdir -p "$prefix"
+export WINEPREFIX=$(cd "$prefix" && pwd)
 
-"$here/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
-drive="$WINEPREFIX/drive_c"
-mkdir -p "$drive/FAX/PROG" "$drive/FAX/ADMIN" "$drive/FAX/USERS/0001"
-for file in TAVON.exe ORVIKCTR.dll QUEUEMGR.exe ZEP.exe FAXPRINT.exe IMOCX32.OCX IMTWAIN3.OCX; do
-    cp "$win/bin/$file" "$drive/FAX/PROG/$(echo "$file" | tr a-z A-Z)"
-done
-printf '[Quilfa]\r\nProgDir=C:\\FAX\\PROG\\\r\nPrivateDir=C:\\FAX\\USERS\\0001\\\r\nUser=0001\r\n' \
-    > "$drive/windows/QFSCH.INI"
-echo "install: prefix $WINEPREFIX laid out (C:\\FAX\\PROG, C:\\windows\\QFSCH.INI)"
+setup=$(ls "$win"/dist/Kelvarin-*-setup.exe)
+"$here/wine-run.sh" "$setup" /S
+echo "install: $(basename "$setup") installed in $WINEPREFIX (C:\\FAX\\PROG, C:\\windows\\QFSCH.INI)"

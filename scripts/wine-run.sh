@@ -11,10 +11,8 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
 
 # Debian's `wine` picks the 32-bit loader once wine32 is installed; the 64-bit loader,
-# named here, runs 64-bit programs itself and hands 32-bit ones to the 32-bit loader,
-# which works only where the kernel runs 32-bit programs (not with ia32_emulation off).
+# named here, runs 64-bit programs itself and hands 32-bit ones to the 32-bit loader.
 loader=/usr/lib/wine/wine64
-loader32=/usr/lib/wine/wine
 
 if [ -z "$DISPLAY" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
@@ -29,7 +27,7 @@ mkdir -p "$WINEPREFIX"
     if [ -f "$WINEPREFIX/system.reg" ]; then
         if grep -q '^#arch=win32' "$WINEPREFIX/system.reg" ||
            { [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
-             "$loader32" --version >/dev/null 2>&1; }; then
+             "$here/runs-32bit.sh"; }; then
             echo "wine-run: $WINEPREFIX was made by another Wine loader; laying it out again" >&2
             wineserver -k 2>/dev/null || true
             find "$WINEPREFIX" -mindepth 1 -delete
