@@ -198,6 +198,7 @@ private:
     void DiscardPendingScroll();
     void UpdateLayout();
     void UpdateScrollBars();
+    void MoveThumb(int bar, int position);
     void ScrollByKey(WORD key);
 
     void FontChanged();

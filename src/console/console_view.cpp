@@ -80,7 +80,7 @@ void TConsole::ScrollTo(int column, int row)
         area = client;  // nothing moved: paint it all
 
     if (y != oy) {
-        SetScrollPos(handle_, SB_VERT, y, TRUE);
+        MoveThumb(SB_VERT, y);
         if (oy < y) {
             InvalidateRect(handle_, &area, FALSE);
             UpdateWindow(handle_);
@@ -90,7 +90,7 @@ void TConsole::ScrollTo(int column, int row)
         }
     }
     if (x != ox) {
-        SetScrollPos(handle_, SB_HORZ, x, TRUE);
+        MoveThumb(SB_HORZ, x);
         if (overhang_ > 0) {
             if (x < ox) {
                 // Glyphs reaching past the old left edge come back into view.
@@ -105,6 +105,15 @@ void TConsole::ScrollTo(int column, int row)
     }
     InvalidateRect(handle_, &area, FALSE);
     UpdateWindow(handle_);
+}
+
+void TConsole::MoveThumb(int bar, int position)
+{
+    // A line feed in a full buffer lowers the origin and scrolls back down, so the thumb
+    // is often where it already was; redrawing it then changes nothing on screen and
+    // costs milliseconds under Wine.
+    if (GetScrollPos(handle_, bar) != position)
+        SetScrollPos(handle_, bar, position, TRUE);
 }
 
 void TConsole::UpdateLayout()

@@ -108,7 +108,8 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
         ShowInfoBox(CopyFailure("B", source, destination));
         return false;
     }
-    bool copied = CopyContents(from, to);
+    // On stable storage before the merged file, the document's only other copy, goes.
+    bool copied = CopyContents(from, to) && FlushFileBuffers(to);
     CloseHandle(to);
     if (!copied)
         ShowInfoBox(CopyFailure("A", source, destination));
