@@ -1,0 +1,401 @@
+#!/usr/bin/env python3
+"""A soak of the installed program: N seeded print jobs, about one in three hit by a
+fault, then an account of every page: delivered (pixel-exact, in order), kept with a
+reason, or lost. Exit status 0 only with 0 lost, 0 foreign files touched, the program
+alive and answering, and its memory and handles within bound.
+
+Usage: soak.py WIN_BUILD_DIR WORK_DIR   (SOAK_JOBS, SOAK_SEED from the environment;
+SOAK_FAULTS=a,b runs just those faults after the clean jobs, to reproduce one)
+Runs under an X display (soak.sh provides one); WORK_DIR gets the Wine prefix and the
+small disk's mount point.
+"""
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+from soak_account import account, print_table
+from soak_prefix import Prefix
+
+JOBS = int(os.environ.get("SOAK_JOBS", "200"))
+SEED = int(os.environ.get("SOAK_SEED", "1"))
+# Reproduces chosen faults: these, in this order, after the clean jobs.
+ONLY = [f for f in os.environ.get("SOAK_FAULTS", "").split(",") if f]
+
+FAULTS = ["hold_page_brief", "hold_page_whole", "page_missing", "page_not_tiff",
+          "output_not_tif", "fax_api", "fax_api_flip", "handoff_held", "settings_held",
+          "scheduler_missing", "second_printer", "pipe_stall", "pipe_flood",
+          "kill_merge", "disk_full_save", "disk_full_copy"]
+
+JOB_TIMEOUT = 240.0        # the whole-wait hold spends 500001 open attempts
+MEMORY_GROWTH_BYTES = 16 * 1024 * 1024
+HANDLE_GROWTH = 32
+
+
+def wait_for(condition, timeout, what):
+    """Polls an outcome the run cannot be told about otherwise (a file, a log line)."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.02)
+    raise TimeoutError(what)
+
+
+class Soak:
+    def __init__(self, win, work):
+        self.rng = random.Random(SEED)
+        self.px = Prefix(win, work, SEED)
+        self.jobs = []          # one record per job: see new_job
+        self.findings = []
+        self.kills = []
+        self.memory_growth = MEMORY_GROWTH_BYTES
+        self.handle_growth = HANDLE_GROWTH
+
+    # ----- one job -----
+    def new_job(self, fault, pages):
+        job = {"id": len(self.jobs) + 1, "fault": fault, "pages": pages, "ini": None,
+               "sources": [], "removed": [], "withdrawn": [], "boxes": [], "seconds": 0.0,
+               "printer_error": None, "expect_api": None}
+        self.jobs.append(job)
+        return job
+
+    def text_for(self, job):
+        lines = []
+        for page in range(1, job["pages"] + 1):
+            words = " ".join("%08x" % self.rng.getrandbits(32) for _ in range(6))
+            lines.append("SOAK seed %d job %d page %d of %d\n%s\n" %
+                         (SEED, job["id"], page, job["pages"], words))
+        path = self.px.soak / "texts" / ("J%d.txt" % job["id"])
+        path.write_text("\f".join(lines), newline="\r\n")
+        return path
+
+    def print_job(self, job, spool=None):
+        """Prints the job's text through FAXPRINT and keeps a link to every page image
+        it spooled before the program's 4 s pause ends."""
+        text = self.text_for(job)
+        args = ["C:\\FAX\\PROG\\FAXPRINT.EXE"]
+        if spool:
+            args += ["--spool", spool]
+        args += ["--pages", str(job["pages"]), self.px.win_path(text)]
+        result = self.px.run(args)
+        if result.returncode != 0:
+            job["printer_error"] = result.stderr.strip() or "exit %d" % result.returncode
+            return False
+        match = re.search(r"^(\S+\.INI): (\d+) page", result.stdout, re.M)
+        job["ini"] = match.group(1)
+        ini = self.px.unix_path(job["ini"])
+        store = self.px.soak / "sources" / str(job["id"])
+        store.mkdir(parents=True)
+        for page in range(1, job["pages"] + 1):
+            image = ini.with_name(ini.stem + "_P%d.TIF" % page)
+            kept = store / ("%d.tif" % page)
+            try:
+                os.link(image, kept)
+            except OSError:
+                shutil.copyfile(image, kept)
+            job["sources"].append(kept)
+        return True
+
+    def page_image(self, job, page):
+        ini = self.px.unix_path(job["ini"])
+        return ini.with_name(ini.stem + "_P%d.TIF" % page)
+
+    def wait_done(self, job, queued_before, boxes_before):
+        """The job has ended when its job file is gone and its fax reached the outbox,
+        the fax-API file, or the scheduler's image, or a box said why not."""
+        ini = self.px.unix_path(job["ini"])
+
+        def ended():
+            if ini.exists():
+                return False
+            if self.px.queue_entries() > queued_before:
+                return True
+            if job["expect_api"] and not self.px.api_entry() and \
+                    self.px.unix_path(job["expect_api"]).exists():
+                return True
+            if not self.px.scheduler_present() and self.px.scheduler_image().exists():
+                return True
+            return self.px.box_count() > boxes_before
+        wait_for(ended, JOB_TIMEOUT, "job %d did not end" % job["id"])
+
+    def run_job(self, index):
+        fault = self.schedule[index]
+        pages = self.rng.randint(1, 30)
+        if fault in ("kill_merge", "hold_page_brief", "hold_page_whole", "page_missing",
+                     "page_not_tiff", "settings_held"):
+            pages = max(pages, 3)
+        job = self.new_job(fault, pages)
+        queued_before = self.px.queue_entries()
+        boxes_before = self.px.box_count()
+        start = time.monotonic()
+        handler = getattr(self, "fault_" + fault, None) if fault else None
+        if handler:
+            handler(job, queued_before, boxes_before)
+        else:
+            if self.print_job(job):
+                self.wait_done(job, queued_before, boxes_before)
+        self.px.collect_api_file()
+        self.settle_boxes()
+        job["boxes"] = self.px.boxes_since(boxes_before)
+        job["seconds"] = time.monotonic() - start
+
+    def settle_boxes(self):
+        """Every box the program showed has been answered before the next job."""
+        wait_for(lambda: not self.px.open_boxes(), 30, "a box stayed open")
+
+    # ----- faults -----
+    def fault_hold_page_brief(self, job, queued_before, boxes_before):
+        page = self.rng.randint(1, job["pages"])
+        if not self.print_job(job):
+            return
+        self.px.hold("page", self.page_image(job, page))
+        # Released well before the 500001 attempts end: the page is still merged.
+        wait_for(lambda: not self.page_image(job, max(1, page - 1)).exists()
+                 if page > 1 else True, 60, "merge did not start")
+        time.sleep(self.rng.uniform(0.5, 3.0))  # the other program's own use of the file
+        self.px.release("page")
+        self.wait_done(job, queued_before, boxes_before)
+
+    def fault_hold_page_whole(self, job, queued_before, boxes_before):
+        page = self.rng.randint(1, job["pages"])
+        if not self.print_job(job):
+            return
+        self.px.hold("page", self.page_image(job, page))
+        self.wait_done(job, queued_before, boxes_before)
+        self.px.release("page")
+
+    def fault_page_missing(self, job, queued_before, boxes_before):
+        page = self.rng.randint(1, job["pages"])
+        if not self.print_job(job):
+            return
+        self.page_image(job, page).unlink()
+        job["removed"].append(page)
+        self.wait_done(job, queued_before, boxes_before)
+
+    def fault_page_not_tiff(self, job, queued_before, boxes_before):
+        page = self.rng.randint(1, job["pages"])
+        if not self.print_job(job):
+            return
+        image = self.page_image(job, page)
+        image.unlink()  # the linked source keeps the page the printer made
+        image.write_bytes(b"this page is not a TIFF file\r\n" * 20)
+        job["removed"].append(page)
+        job["junk"] = image
+        self.wait_done(job, queued_before, boxes_before)
+
+    def fault_output_not_tif(self, job, queued_before, boxes_before):
+        """The printer set to another format: it wrote a PCX page and said so. The job
+        file and the page stay where they are, and a box says why."""
+        held = self.px.soak / "HELD"
+        ini = held / ("NOTTIF%d.INI" % job["id"])
+        page = held / ("NOTTIF%d_P1.PCX" % job["id"])
+        page.write_bytes(b"PCX page of job %d\r\n" % job["id"])
+        ini.write_text("[Orvik Printer]\nFirst Page Section=Print Page 1\nTotal Page Number=1\n"
+                       "First Page=1\n[Print Page 1]\nImage File Name=%s\n" %
+                       self.px.win_path(page), newline="\r\n")
+        job["pages"] = 1
+        job["ini"] = self.px.win_path(ini)
+        store = self.px.soak / "sources" / str(job["id"])
+        store.mkdir(parents=True)
+        shutil.copyfile(page, store / "1.pcx")
+        job["sources"].append(store / "1.pcx")
+        self.px.send_raw(0, job["ini"])
+        self.px.send_raw(1, self.px.win_path(page))
+        self.px.send_raw(2, "")
+        wait_for(lambda: self.px.box_count() > boxes_before, 60, "no box for a PCX output")
+
+    def fault_fax_api(self, job, queued_before, boxes_before):
+        target = "C:\\SOAK\\API\\HANDOFF%d.TIF" % job["id"]
+        self.px.set_api_entry(target)
+        job["expect_api"] = target
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+
+    def fault_fax_api_flip(self, job, queued_before, boxes_before):
+        self.px.set_api_entry("C:\\SOAK\\API\\FLIP%d.TIF" % job["id"])
+        self.px.set_api_entry("")
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+
+    def fault_handoff_held(self, job, queued_before, boxes_before):
+        target = "C:\\SOAK\\API\\HELD%d.TIF" % job["id"]
+        self.px.make_held("handoff", target)
+        self.px.set_api_entry(target)
+        job["expect_api"] = target
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+        self.px.release("handoff")
+
+    def fault_settings_held(self, job, queued_before, boxes_before):
+        target = "C:\\SOAK\\API\\SETHELD%d.TIF" % job["id"]
+        self.px.set_api_entry(target)
+        job["expect_api"] = target
+        if not self.print_job(job):
+            return
+        # Held from the first merged page (the settings were read) until after the clear.
+        wait_for(lambda: not self.page_image(job, 1).exists(), 60, "merge did not start")
+        self.px.hold("settings", self.px.settings)
+        ini = self.px.unix_path(job["ini"])
+        wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
+        time.sleep(2.0)  # the other program keeps the settings file a while longer
+        self.px.release("settings")
+        if self.px.api_entry():
+            self.findings.append(
+                "job %d: the settings file held during the clear left [GXAPI] FileName=%s set "
+                "and no box said so; the next job would go to the fax API again" %
+                (job["id"], self.px.api_entry()))
+            self.px.set_api_entry("")
+
+    def fault_scheduler_missing(self, job, queued_before, boxes_before):
+        self.px.hide_scheduler()
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+        self.px.restore_scheduler()
+        self.scheduler_returned = True
+
+    def fault_second_printer(self, job, queued_before, boxes_before):
+        other = self.new_job(None, self.rng.randint(1, 30))
+        other["fault"] = "second_printer(other)"
+        if not self.print_job(job):
+            return
+        self.print_job(other)
+        self.wait_done(job, queued_before, boxes_before)
+        if other["ini"]:
+            self.wait_done(other, queued_before + 1, boxes_before)
+
+    def fault_pipe_stall(self, job, queued_before, boxes_before):
+        stall_ms = self.rng.randint(1000, 15000)
+        stall = self.px.start(["C:\\SOAK\\soakpipe.exe", "stall", str(stall_ms)],
+                              stdout=subprocess.PIPE)
+        if stall.stdout.readline().strip() != b"connected":
+            raise RuntimeError("the stalling client did not connect")
+        printed = self.print_job(job)
+        stall.wait()
+        if not printed:
+            # The printer said so (busy pipe) and spooled nothing; the user prints again.
+            self.findings.append("job %d: printer refused while the pipe stalled %d ms: %s" %
+                                 (job["id"], stall_ms, job["printer_error"]))
+            job["printer_error"] = None
+            printed = self.print_job(job)
+        if printed:
+            self.wait_done(job, queued_before, boxes_before)
+
+    def fault_pipe_flood(self, job, queued_before, boxes_before):
+        flood = self.px.start(["C:\\SOAK\\soakpipe.exe", "flood", "2000"])
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+        flood.wait()
+
+    def fault_kill_merge(self, job, queued_before, boxes_before):
+        if not self.print_job(job):
+            return
+        stop_after = self.rng.randint(1, job["pages"] - 1)
+        wait_for(lambda: not self.page_image(job, stop_after).exists(), 60,
+                 "merge did not reach page %d" % stop_after)
+        self.px.kill_program()
+        merged = self.px.unix_path(job["ini"]).with_suffix(".TIF")
+        left = [p for p in range(1, job["pages"] + 1) if self.page_image(job, p).exists()]
+        kill = {"job": job["id"], "merged_pages": self.px.page_count(merged), "left": left,
+                "mode": "reprint" if len(self.kills) % 2 else "resend"}
+        self.kills.append(kill)
+        self.px.start_program()
+        if kill["mode"] == "resend":
+            # The printer tells the program about the unfinished job again.
+            self.px.send_raw(0, job["ini"])
+            self.px.send_raw(1, self.px.win_path(self.page_image(job, 1)))
+            self.px.send_raw(2, "")
+            self.wait_done(job, queued_before, boxes_before)
+        else:
+            # The printer gives the dead job up (its job file and unmerged pages go) and the
+            # document is printed again as a new job, which takes the same job file name.
+            for page in left:
+                self.page_image(job, page).unlink()
+                job["withdrawn"].append(page)
+            self.px.unix_path(job["ini"]).unlink()
+            again = self.new_job("reprint_after_kill", job["pages"])
+            if self.print_job(again):
+                kill["next_ini"] = again["ini"]
+                self.wait_done(again, queued_before, boxes_before)
+
+    def fault_disk_full_save(self, job, queued_before, boxes_before):
+        self.px.empty_small_disk()
+        if not self.print_job(job, spool="S:\\SPOOL\\"):
+            return
+        # The disk fills up (another program) before the merged file can take every page.
+        self.px.fill_small_disk(leave=self.rng.randint(0, 40000))
+        self.wait_done(job, queued_before, boxes_before)
+
+    def fault_disk_full_copy(self, job, queued_before, boxes_before):
+        self.px.empty_small_disk()
+        target = "S:\\HANDOFF%d.TIF" % job["id"]
+        self.px.set_api_entry(target)
+        job["expect_api"] = target
+        self.px.fill_small_disk(leave=self.rng.randint(0, 20000))
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+
+    # ----- the run -----
+    def make_schedule(self):
+        schedule = []
+        for _ in range(JOBS):
+            schedule.append(self.rng.choice(FAULTS) if self.rng.random() < 1 / 3 else None)
+        # The first ten jobs are clean: memory and handles are measured after them.
+        for i in range(min(10, JOBS)):
+            schedule[i] = None
+        if ONLY:
+            return schedule + ONLY + [None]
+        if JOBS <= 20:
+            # A short run still meets a handful of faults.
+            picks = self.rng.sample(FAULTS, 5)
+            schedule += picks
+            schedule += [None] * 2
+        return schedule
+
+    def run(self):
+        self.schedule = self.make_schedule()
+        started = time.monotonic()
+        self.px.install()
+        self.px.start_program()
+        foreign_before = self.px.foreign_snapshot()
+        memory_start = None
+        for index in range(len(self.schedule)):
+            self.run_job(index)
+            job = self.jobs[-1]
+            print("soak: job %d %s %d page(s) %.1f s%s" %
+                  (job["id"], job["fault"] or "clean", job["pages"], job["seconds"],
+                   " boxes: " + "; ".join(b["text"] for b in job["boxes"]) if job["boxes"] else ""),
+                  flush=True)
+            if index == min(10, len(self.schedule)) - 1:
+                memory_start = self.px.probe()
+        # A final clean job proves the program still takes work.
+        final = self.new_job("final_clean", 3)
+        queued = self.px.queue_entries()
+        boxes = self.px.box_count()
+        final_ok = self.print_job(final)
+        if final_ok:
+            self.wait_done(final, queued, boxes)
+        memory_end = self.px.probe()
+        foreign_after = self.px.foreign_snapshot()
+        elapsed = time.monotonic() - started
+        result = account(self, foreign_before, foreign_after)
+        result.update(memory_start=memory_start, memory_end=memory_end, elapsed=elapsed,
+                      final_ok=final_ok)
+        ok = print_table(self, result)
+        self.px.stop()
+        return 0 if ok else 1
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return Soak(sys.argv[1], sys.argv[2]).run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

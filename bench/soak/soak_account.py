@@ -1,0 +1,161 @@
+"""The soak's account: where every page of every job ended up, found by the signature of
+its decoded pixels, and the one table of the run."""
+import collections
+import hashlib
+
+import soak_pixels
+
+DELIVERED, KEPT, KEPT_SILENT, REMOVED, LOST, DUPLICATE = (
+    "delivered", "kept-with-reason", "kept-silently", "removed-by-fault", "lost", "duplicate")
+
+
+def page_signature(path):
+    """A page's identity: its pixels for a TIFF, its bytes for anything else."""
+    found = soak_pixels.signatures(path)
+    if found:
+        return found[0]
+    return "bytes:" + hashlib.sha256(path.read_bytes()).hexdigest()
+
+
+def failed_copy_targets(soak):
+    """Hand-off files a box said were not written whole: not faxes."""
+    targets = set()
+    for job in soak.jobs:
+        for box in job["boxes"]:
+            if "excep. stream copy" in box["text"] and " to " in box["text"]:
+                targets.add(box["text"].rsplit(" to ", 1)[1].rsplit("\\", 1)[-1].upper())
+    return targets
+
+
+def places(soak):
+    """Every file that may hold a page: faxes delivered, and what stayed on disk."""
+    px = soak.px
+    failed = failed_copy_targets(soak)
+    delivered = sorted(px.outbox.glob("FAX-*.TIF"))
+    delivered += [p for p in sorted((px.soak / "collected").glob("*"))
+                  if p.name.upper() not in failed]
+    kept = sorted(px.outbox.glob("*.REFUSED"))
+    kept += [p for p in sorted((px.soak / "collected").glob("*")) if p.name.upper() in failed]
+    for folder in (px.prog / "SPOOL", px.soak / "HELD", px.soak / "SMALLDISK", px.small_disk,
+                   px.private):
+        kept += [p for p in sorted(folder.rglob("*")) if p.is_file()
+                 and p.suffix.upper() in (".TIF", ".$$$", ".PCX")
+                 and p.name not in ("README.TIF",)]
+    return delivered, kept
+
+
+def account(soak, foreign_before, foreign_after):
+    delivered_files, kept_files = places(soak)
+    found = {str(p): soak_pixels.signatures(p) for p in delivered_files + kept_files}
+    where = collections.defaultdict(list)   # signature -> [(kind, file, index)]
+    for kind, files in (("delivered", delivered_files), ("kept", kept_files)):
+        for path in files:
+            for index, sig in enumerate(found[str(path)]):
+                where[sig].append((kind, path, index))
+            if not found[str(path)] and path.exists():
+                where["bytes:" + hashlib.sha256(path.read_bytes()).hexdigest()].append(
+                    (kind, path, 0))
+
+    counts = collections.Counter()
+    findings = list(soak.findings)
+    fax_pages = collections.defaultdict(list)   # fax -> [(index, job, page)]
+    for job in soak.jobs:
+        job["outcome"] = collections.Counter()
+        for page, source in enumerate(job["sources"], start=1):
+            sig = page_signature(source)
+            spots = where.get(sig, [])
+            sent = [s for s in spots if s[0] == "delivered"]
+            left = [s for s in spots if s[0] == "kept"]
+            for _, fax, index in sent:
+                fax_pages[fax].append((index, job["id"], page))
+            if page in job["removed"] or page in job["withdrawn"]:
+                outcome = REMOVED if not sent else DELIVERED
+            elif len(sent) > 1:
+                outcome = DUPLICATE
+                findings.append("job %d page %d delivered %d times: %s" %
+                                (job["id"], page, len(sent), ", ".join(s[1].name for s in sent)))
+            elif sent:
+                outcome = DELIVERED
+                if left:
+                    findings.append("job %d page %d delivered and also still on disk in %s" %
+                                    (job["id"], page, left[0][1].name))
+            elif left:
+                said = job["boxes"] or any("-kept-" in s[1].name or s[1].suffix == ".REFUSED"
+                                           for s in left)
+                outcome = KEPT if said else KEPT_SILENT
+                if not said:
+                    findings.append("job %d (%s) page %d kept in %s with no box or kept name" %
+                                    (job["id"], job["fault"], page, left[0][1]))
+            else:
+                outcome = LOST
+                findings.append("job %d (%s) page %d of %d LOST" %
+                                (job["id"], job["fault"], page, job["pages"]))
+            job["outcome"][outcome] += 1
+            counts[outcome] += 1
+
+    for fax, pages in fax_pages.items():
+        pages.sort()
+        jobs = sorted({job for _, job, _ in pages})
+        if len(jobs) > 1:
+            findings.append("%s carries pages of jobs %s" % (fax.name, ", ".join(map(str, jobs))))
+        for job in jobs:
+            order = [page for _, j, page in pages if j == job]
+            if order != sorted(order):
+                findings.append("%s: job %d pages out of order: %s" % (fax.name, job, order))
+
+    touched = sorted(k for k in set(foreign_before) | set(foreign_after)
+                     if foreign_before.get(k) != foreign_after.get(k))
+    return {"counts": counts, "findings": findings, "foreign": touched}
+
+
+def print_table(soak, result):
+    counts = result["counts"]
+    jobs = soak.jobs
+    pages = sum(counts.values())
+    boxes = collections.Counter(b["caption"] + ": " + b["text"][:90]
+                                for job in jobs for b in job["boxes"])
+    faults = collections.Counter(job["fault"] or "clean" for job in jobs)
+    seconds = [job["seconds"] for job in jobs if job["seconds"]]
+    start, end = result["memory_start"], result["memory_end"]
+    print()
+    print("=" * 78)
+    print("SOAK seed %d: %d jobs, %d pages, %.0f s" % (soak.px.seed, len(jobs), pages,
+                                                   result["elapsed"]))
+    print("-" * 78)
+    for name in (DELIVERED, KEPT, KEPT_SILENT, REMOVED, DUPLICATE, LOST):
+        print("  %-28s %6d" % (name, counts[name]))
+    print("  %-28s %6d" % ("foreign files touched", len(result["foreign"])))
+    for name in result["foreign"]:
+        print("      " + name)
+    print("  time per job (s)             mean %.1f  max %.1f" %
+          (sum(seconds) / max(1, len(seconds)), max(seconds or [0])))
+    if start and end:
+        print("  memory after 10 jobs         working set %d KB, private %d KB, %d handles" %
+              (start["rss"] // 1024, start["private"] // 1024, start["handles"]))
+        print("  memory at the end            working set %d KB, private %d KB, %d handles" %
+              (end["rss"] // 1024, end["private"] // 1024, end["handles"]))
+    print("  program answers at the end   %s" % ("yes" if result["final_ok"] else "NO"))
+    print("  jobs by fault:")
+    for name, n in sorted(faults.items()):
+        print("      %-26s %4d" % (name, n))
+    print("  boxes shown, by text:")
+    for text, n in sorted(boxes.items()):
+        print("      %4d  %s" % (n, text))
+    for kill in soak.kills:
+        print("  kill during job %d (%s): %d page(s) already merged, pages %s unmerged%s" %
+              (kill["job"], kill["mode"], kill["merged_pages"], kill["left"],
+               ", next job file " + kill["next_ini"] if kill.get("next_ini") else ""))
+    print("  findings:")
+    for finding in result["findings"]:
+        print("      " + finding)
+    memory_ok = bool(start and end) and \
+        end["rss"] <= start["rss"] + soak.memory_growth and \
+        end["private"] <= start["private"] + soak.memory_growth and \
+        end["handles"] <= start["handles"] + soak.handle_growth
+    print("  bound: working set and private bytes within +%d MB, handles within +%d of "
+          "after 10 jobs: %s" % (soak.memory_growth // (1024 * 1024), soak.handle_growth,
+                                 "kept" if memory_ok else "EXCEEDED"))
+    ok = counts[LOST] == 0 and not result["foreign"] and result["final_ok"] and memory_ok
+    print("RESULT: %s" % ("PASS" if ok else "FAIL"))
+    print("=" * 78)
+    return ok

@@ -1,0 +1,281 @@
+"""The soak's Wine prefix: the installed program, its files, and the helpers that act in
+it (the person at the screen, the file holder, the process probe)."""
+import hashlib
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import time
+
+HERE = pathlib.Path(__file__).resolve().parent
+SCRIPTS = HERE.parent.parent / "scripts"
+HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe"]
+
+
+def wait_for(condition, timeout, what):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.02)
+    raise TimeoutError(what)
+
+
+class Prefix:
+    def __init__(self, win, work, seed):
+        self.win = pathlib.Path(win).resolve()
+        self.work = pathlib.Path(work).resolve()
+        self.seed = seed
+        self.prefix = self.work / "prefix"
+        self.small_disk = self.work / "small-disk"
+        self.c = self.prefix / "drive_c"
+        self.prog = self.c / "FAX" / "PROG"
+        self.private = self.c / "FAX" / "USERS" / "0001"
+        self.settings = self.c / "windows" / "QFSCH.INI"
+        self.soak = self.c / "SOAK"
+        self.outbox = self.prog / "outbox"
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.holder = None
+        self.screen = None
+        self.tavon = None
+        self.box_lines = []
+
+    # ----- paths -----
+    def unix_path(self, win_path):
+        win_path = str(win_path)
+        drive, rest = win_path[0].lower(), win_path[2:].lstrip("\\")
+        base = {"c": self.c, "s": self.small_disk}[drive]
+        return base.joinpath(*[p for p in rest.split("\\") if p])
+
+    def win_path(self, path):
+        path = pathlib.Path(path)
+        for base, drive in ((self.c, "C:"), (self.small_disk, "S:")):
+            try:
+                return drive + "\\" + "\\".join(path.relative_to(base).parts)
+            except ValueError:
+                continue
+        raise ValueError(path)
+
+    # ----- programs -----
+    def run(self, args, timeout=120):
+        return subprocess.run([str(SCRIPTS / "wine-run.sh")] + args, env=self.env,
+                              capture_output=True, text=True, timeout=timeout)
+
+    def start(self, args, **popen):
+        return subprocess.Popen([str(SCRIPTS / "wine-run.sh")] + args, env=self.env, **popen)
+
+    def send_raw(self, code, path):
+        result = self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", str(code)] +
+                          ([path] if path else []))
+        if result.returncode != 0:
+            raise RuntimeError("raw record %d not sent: %s" % (code, result.stderr))
+
+    def install(self):
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        subprocess.run([str(SCRIPTS / "install.sh"), str(self.win), str(self.prefix)],
+                       env=self.env, check=True, stdout=subprocess.DEVNULL)
+        (self.prefix / "dosdevices" / "s:").symlink_to(self.small_disk)
+        for folder in ("texts", "sources", "API", "HELD", "collected", "SMALLDISK", "FOREIGN"):
+            (self.soak / folder).mkdir(parents=True, exist_ok=True)
+        for helper in HELPERS:
+            shutil.copy(self.win / "bin" / helper, self.soak / helper)
+        self.make_decoys()
+        self.box_log = self.soak / "boxes.log"
+        self.box_log.touch()
+        self.screen = self.start(["C:\\SOAK\\soakscreen.exe", "C:\\SOAK\\boxes.log",
+                                  str(self.seed), "C:\\SOAK\\screen.stop"])
+        self.holder = self.start(["C:\\SOAK\\soakhold.exe"], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, text=True, bufsize=1)
+
+    def make_decoys(self):
+        """Files of other programs, some named like the jobs' own: none may change."""
+        decoys = {self.soak / "FOREIGN" / "JOB1.INI": b"[Orvik Printer]\r\n",
+                  self.soak / "FOREIGN" / "JOB1.TIF": b"II*\0decoy",
+                  self.soak / "FOREIGN" / "JOB1_P1.TIF": b"II*\0decoy page",
+                  self.soak / "FOREIGN" / "FAX.$$$": b"decoy fax",
+                  self.prog / "SPOOL" / "README.TIF": b"not a job",
+                  self.prog / "SPOOL" / "JOB.TXT": b"not a job",
+                  self.private / "FAX.BAK": b"an older fax"}
+        for path, data in decoys.items():
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(data)
+
+    def start_program(self):
+        self.tavon = self.start(["C:\\FAX\\PROG\\TAVON.EXE"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        # Answers once its pipe takes a record (an unknown code, which it ignores).
+        wait_for(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
+                 60, "the program did not open its pipe")
+
+    def kill_program(self):
+        result = self.run(["C:\\SOAK\\soakproc.exe", "kill"])
+        if result.returncode != 0:
+            raise RuntimeError("no program to kill")
+        if self.tavon:
+            self.tavon.wait(timeout=30)
+
+    def probe(self):
+        result = self.run(["C:\\SOAK\\soakproc.exe", "probe"])
+        if result.returncode != 0:
+            return None
+        pid, working_set, pagefile, handles = (int(v) for v in result.stdout.split())
+        return {"pid": pid, "rss": working_set, "private": pagefile, "handles": handles}
+
+    def stop(self):
+        (self.soak / "screen.stop").touch()
+        if self.holder:
+            self.holder.stdin.close()
+            self.holder.wait(timeout=30)
+        if self.screen:
+            self.screen.wait(timeout=30)
+        subprocess.run(["wineserver", "-k"], env=self.env)
+
+    # ----- held files -----
+    def _command(self, line):
+        self.holder.stdin.write(line + "\n")
+        self.holder.stdin.flush()
+        answer = self.holder.stdout.readline().split()
+        if not answer or answer[0] != "ok":
+            raise RuntimeError("holder: %s -> %s" % (line, answer))
+
+    def hold(self, tag, path):
+        self._command("hold %s %s" % (tag, self.win_path(path)))
+
+    def make_held(self, tag, win_path):
+        self._command("make %s %s" % (tag, win_path))
+
+    def release(self, tag):
+        self._command("release " + tag)
+
+    # ----- what the program left -----
+    def queue_entries(self):
+        try:
+            text = (self.outbox / "queue.log").read_text(errors="replace")
+        except FileNotFoundError:
+            return 0
+        return len(re.findall(r" (?:queued|refused) ", text))
+
+    def read_boxes(self):
+        text = self.box_log.read_text(errors="replace")
+        boxes, closed = [], set()
+        for line in text.splitlines():
+            parts = line.split("\t")
+            if parts[0] == "seen" and len(parts) >= 6:
+                boxes.append({"hwnd": parts[1], "image": parts[3], "caption": parts[4],
+                              "text": parts[5]})
+            elif parts[0] == "closed" and len(parts) >= 2:
+                closed.add(parts[1])
+        return boxes, closed
+
+    def box_count(self):
+        return len(self.read_boxes()[0])
+
+    def boxes_since(self, count):
+        return self.read_boxes()[0][count:]
+
+    def open_boxes(self):
+        boxes, closed = self.read_boxes()
+        return [b for b in boxes if b["hwnd"] not in closed]
+
+    def page_count(self, path):
+        if not path.exists():
+            return 0
+        result = subprocess.run(["tiffinfo", str(path)], capture_output=True, text=True)
+        return result.stdout.count("TIFF Directory")
+
+    # ----- the settings file -----
+    def api_entry(self):
+        text = self.settings.read_text(errors="replace")
+        section = re.search(r"^\[GXAPI\][^\[]*", text, re.M | re.I)
+        if not section:
+            return ""
+        value = re.search(r"^FileName=(.*)$", section.group(0), re.M | re.I)
+        return value.group(1).strip() if value else ""
+
+    def set_api_entry(self, target):
+        text = self.settings.read_bytes().decode("latin-1")
+        section = re.search(r"^\[GXAPI\][^\[]*", text, re.M | re.I)
+        if not section:
+            text = text.rstrip("\r\n") + "\r\n[GXAPI]\r\nFileName=%s\r\n" % target
+        else:
+            body = section.group(0)
+            if re.search(r"^FileName=", body, re.M | re.I):
+                body = re.sub(r"^FileName=.*?(\r?)$", lambda m: "FileName=%s%s" % (target, m.group(1)),
+                              body, count=1, flags=re.M | re.I)
+            else:
+                body = body.replace("[GXAPI]\r\n", "[GXAPI]\r\nFileName=%s\r\n" % target, 1)
+            text = text[:section.start()] + body + text[section.end():]
+        self.settings.write_bytes(text.encode("latin-1"))
+
+    def settings_without_entry(self):
+        """Every key of the settings file but the one the fax API and the program share."""
+        values, section = [], ""
+        for line in self.settings.read_bytes().decode("latin-1").splitlines():
+            line = line.strip()
+            if line.startswith("["):
+                section = line.upper()
+            elif "=" in line:
+                key, value = line.split("=", 1)
+                if (section, key.strip().upper()) != ("[GXAPI]", "FILENAME"):
+                    values.append("%s %s=%s" % (section, key.strip().upper(), value.strip()))
+        return "\n".join(sorted(values))
+
+    # ----- the scheduler -----
+    def scheduler_present(self):
+        return (self.prog / "QUEUEMGR.EXE").exists()
+
+    def scheduler_image(self):
+        return self.private / "FAX.$$$"
+
+    def hide_scheduler(self):
+        (self.prog / "QUEUEMGR.EXE").rename(self.soak / "QUEUEMGR.EXE")
+
+    def restore_scheduler(self):
+        (self.soak / "QUEUEMGR.EXE").rename(self.prog / "QUEUEMGR.EXE")
+
+    # ----- the small disk -----
+    def empty_small_disk(self):
+        """Moves what an earlier job left on the small disk aside, under its own name."""
+        (self.small_disk / "filler").unlink(missing_ok=True)
+        leftovers = [p for p in self.small_disk.rglob("*") if p.is_file()]
+        if not leftovers:
+            return
+        aside = self.soak / "SMALLDISK" / str(len(list((self.soak / "SMALLDISK").iterdir())) + 1)
+        for path in leftovers:
+            target = aside / path.relative_to(self.small_disk)
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.move(path, target)
+
+    def fill_small_disk(self, leave):
+        stat = os.statvfs(self.small_disk)
+        free = stat.f_bavail * stat.f_frsize
+        with open(self.small_disk / "filler", "ab") as filler:
+            filler.write(b"\0" * max(0, free - leave))
+
+    def collect_api_file(self):
+        """Plays the fax API: takes each hand-off file once the program let go of it."""
+        for folder in (self.soak / "API", self.small_disk):
+            for path in folder.glob("*.TIF"):
+                shutil.move(path, self.soak / "collected" / path.name)
+
+    # ----- foreign files -----
+    def foreign_snapshot(self):
+        files = []
+        for folder in (self.c / "FAX" / "ADMIN", self.soak / "FOREIGN", self.private,
+                       self.prog):
+            for path in sorted(folder.rglob("*")):
+                if not path.is_file() or path.name == "FAX.$$$":
+                    continue
+                if self.prog in path.parents and path.parent != self.prog and \
+                        path.name not in ("README.TIF", "JOB.TXT"):
+                    continue
+                files.append(path)
+        for name in ("IMOCX32.OCX", "IMTWAIN3.OCX"):
+            files.append(self.c / "windows" / "system32" / name)
+        snapshot = {str(p): hashlib.sha256(p.read_bytes()).hexdigest() for p in files}
+        snapshot["QFSCH.INI without [GXAPI] FileName"] = hashlib.sha256(
+            self.settings_without_entry().encode("latin-1")).hexdigest()
+        return snapshot
