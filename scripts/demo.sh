@@ -53,5 +53,5 @@ tiffinfo "$fax" 2>/dev/null | grep -E "TIFF Directory|Image Width|Compression|Re
 
 sleep 1
 shot="$win/../demo-screenshot.png"
-import -window root "$shot"
+import -window Kelvarin "$shot"
 echo "demo: screenshot of the debug window: $(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")"
