@@ -10,6 +10,7 @@ import time
 
 HERE = pathlib.Path(__file__).resolve().parent
 SCRIPTS = HERE.parent.parent / "scripts"
+JOB_WAIT = 900
 HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe"]
 
 
@@ -110,10 +111,17 @@ class Prefix:
         wait_for(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
                  60, "the program did not open its pipe")
 
-    def kill_program(self):
-        result = self.run(["C:\\SOAK\\soakproc.exe", "kill"])
-        if result.returncode != 0:
+    def kill_program_when_gone(self, path):
+        """Ends the program the moment the merge has deleted that page image."""
+        killer = self.start(["C:\\SOAK\\soakproc.exe", "kill", self.win_path(path)],
+                            stdout=subprocess.PIPE, text=True)
+        if killer.stdout.readline().strip() != "armed":
             raise RuntimeError("no program to kill")
+        return killer
+
+    def program_killed(self, killer):
+        if killer.wait(timeout=JOB_WAIT) != 0:
+            raise RuntimeError("the program was not killed")
         if self.tavon:
             self.tavon.wait(timeout=30)
 

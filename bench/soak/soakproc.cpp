@@ -1,6 +1,7 @@
-// soakproc probe|kill: finds the running TAVON.EXE. probe prints
-// "PID WORKING_SET_BYTES PAGEFILE_BYTES HANDLES"; kill ends it at once (TerminateProcess)
-// and returns when it is gone. Exit code 1 when no TAVON.EXE runs.
+// soakproc probe | kill [WHEN_GONE]: finds the running TAVON.EXE. probe prints
+// "PID WORKING_SET_BYTES PAGEFILE_BYTES HANDLES"; kill ends it (TerminateProcess) and
+// returns when it is gone; given a file, it says "armed" and kills the moment that file
+// is gone (the page image the merge deletes). Exit code 1 when no TAVON.EXE runs.
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -33,14 +34,22 @@ DWORD FindTavon()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 2 && !(argc == 3 && std::strcmp(argv[1], "kill") == 0))
         return 2;
     DWORD pid = FindTavon();
     if (!pid)
         return 1;
     if (std::strcmp(argv[1], "kill") == 0) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        if (!process || !TerminateProcess(process, 9))
+        if (!process)
+            return 3;
+        if (argc == 3) {
+            std::puts("armed");
+            std::fflush(stdout);
+            while (GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES)
+                Sleep(0);
+        }
+        if (!TerminateProcess(process, 9))
             return 3;
         WaitForSingleObject(process, INFINITE);
         CloseHandle(process);
