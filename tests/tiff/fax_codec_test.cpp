@@ -41,12 +41,7 @@ PageBitmap Decode(const std::vector<std::uint8_t>& data, FaxScheme scheme, std::
 
 std::string DecodeError(const std::vector<std::uint8_t>& data, FaxScheme scheme, std::uint32_t width,
                         std::uint32_t length) {
-    try {
-        Decode(data, scheme, width, length);
-    } catch (const TiffError& e) {
-        return e.what();
-    }
-    return "no error";
+    return tifftest::ErrorOf([&] { Decode(data, scheme, width, length); });
 }
 
 PageBitmap RoundTrip(const PageBitmap& bitmap, FaxScheme scheme) {

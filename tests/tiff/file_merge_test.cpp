@@ -34,12 +34,7 @@ std::vector<std::uint8_t> ThreePages(int broken) {
 }
 
 std::string MergeError(const std::string& dest, const std::vector<std::string>& sources) {
-    try {
-        faxtiff::AppendFiles(dest, sources, SaveCompression::Group4);
-    } catch (const TiffError& e) {
-        return e.what();
-    }
-    return "no error";
+    return tifftest::ErrorOf([&] { faxtiff::AppendFiles(dest, sources, SaveCompression::Group4); });
 }
 
 TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas) {

@@ -12,19 +12,9 @@
 namespace {
 
 using faxtiff::File;
-using faxtiff::TiffError;
+using tifftest::ErrorOf;
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> bytes) { return bytes; }
-
-template <typename Step>
-std::string ErrorOf(Step step) {
-    try {
-        step();
-    } catch (const TiffError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 TEST(File, WritesWhatItSaysAndNothingElse) {
     tifftest::ScratchDir dir;

@@ -19,12 +19,7 @@ using tifftest::Field;
 using tifftest::TiffBuilder;
 
 std::string LoadError(const std::vector<std::uint8_t>& file, std::size_t index = 0) {
-    try {
-        faxtiff::LoadPage(file, index);
-    } catch (const TiffError& e) {
-        return e.what();
-    }
-    return "no error";
+    return tifftest::ErrorOf([&] { faxtiff::LoadPage(file, index); });
 }
 
 std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes) {
@@ -242,12 +237,8 @@ TEST(TiffReading, LoadsFromFilesAndListsPages) {
     std::vector<faxtiff::PageInfo> pages = faxtiff::ListPages(path);
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(pages[0].width, 30u);
-    try {
-        faxtiff::LoadPage(dir / "missing.tif");
-        FAIL();
-    } catch (const TiffError& e) {
-        EXPECT_TRUE(std::string(e.what()).starts_with((dir / "missing.tif") + ": cannot open the file (")) << e.what();
-    }
+    std::string message = tifftest::ErrorOf([&] { faxtiff::LoadPage(dir / "missing.tif"); });
+    EXPECT_TRUE(message.starts_with((dir / "missing.tif") + ": cannot open the file (")) << message;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "tiff/byte_order.h"
 #include "tiff/page_bitmap.h"
+#include "tiff/tiff_error.h"
 
 namespace tifftest {
 
@@ -73,6 +74,17 @@ public:
 private:
     std::string path_;
 };
+
+// The message of the TiffError step throws, or "no error".
+template <typename Step>
+std::string ErrorOf(Step step) {
+    try {
+        step();
+    } catch (const faxtiff::TiffError& e) {
+        return e.what();
+    }
+    return "no error";
+}
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
