@@ -6,9 +6,12 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <winternl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +31,44 @@ DWORD FindTavon()
     }
     CloseHandle(snapshot);
     return found;
+}
+
+// The process's open handles as the system's handle table lists them (Wine answers
+// GetProcessHandleCount with 0); 0 when the table cannot be read.
+ULONG CountHandles(DWORD pid)
+{
+    constexpr SYSTEM_INFORMATION_CLASS kSystemHandleInformation =
+        static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    std::vector<unsigned char> buffer(1 << 20);
+    for (int tries = 0; tries < 8; ++tries) {
+        ULONG needed = 0;
+        NTSTATUS status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                                   static_cast<ULONG>(buffer.size()), &needed);
+        if (status == static_cast<NTSTATUS>(0xC0000004L)) {  // STATUS_INFO_LENGTH_MISMATCH
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (status < 0)
+            return 0;
+        ULONG count = 0;
+        std::memcpy(&count, buffer.data(), sizeof count);
+        std::size_t room = (buffer.size() - sizeof(ULONG_PTR)) / sizeof(Entry);
+        auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+        ULONG mine = 0;
+        for (ULONG i = 0; i < count && i < room; ++i)
+            if (entries[i].ownerPid == pid)
+                ++mine;
+        return mine;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -64,6 +105,8 @@ int main(int argc, char** argv)
     DWORD handles = 0;
     BOOL ok = GetProcessMemoryInfo(process, &memory, sizeof memory) &&
               GetProcessHandleCount(process, &handles);
+    if (ok && handles == 0)
+        handles = CountHandles(pid);
     CloseHandle(process);
     if (!ok)
         return 3;
