@@ -14,5 +14,13 @@
 // (for example because another process serves it already).
 ORVIKCTR_API BOOL WINAPI WaitForPrnPipe(HWND window, UINT message);
 
-// Stops delivery and closes the pipe; waits for the worker thread to end.
+// Stops delivery and closes the pipe; returns promptly whatever clients are doing.
+// Records read but not yet posted are dropped.
 ORVIKCTR_API BOOL WINAPI EndWaitPrnPipe();
+
+// Seams for tests. How long a connected client may send nothing before it is dropped
+// (0: the normal 5 s). What posts the notices (nullptr: PostMessageA): Wine's message
+// queues have no limit, so a test stands in a queue that fills up.
+using PrnPipePoster = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+ORVIKCTR_API void WINAPI SetPrnPipeIdleTimeout(DWORD milliseconds);
+ORVIKCTR_API void WINAPI SetPrnPipePoster(PrnPipePoster poster);

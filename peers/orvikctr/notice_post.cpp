@@ -1,0 +1,68 @@
+#include "notice_post.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "prn_pipe_wire.h"
+
+namespace {
+
+// How long to let the window's thread empty its queue before trying again.
+constexpr DWORD kRetryMs = 10;
+
+std::atomic<HWND> TargetWindow{nullptr};
+std::atomic<UINT> TargetMessage{0};
+std::atomic<PrnPipePoster> Poster{PostMessageA};
+
+HGLOBAL MakeBlock(const WireRecord& record)
+{
+    SIZE_T size = kNoticePathOffset + (SIZE_T{record.units} + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!block)
+        return nullptr;
+    auto* data = static_cast<unsigned char*>(GlobalLock(block));
+    if (!data) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(data, &record.code, sizeof record.code);
+    std::memcpy(data + kNoticePathOffset, record.path, SIZE_T{record.units} * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return block;
+}
+
+}  // namespace
+
+void SetNoticeTarget(HWND window, UINT message)
+{
+    TargetWindow = window;
+    TargetMessage = message;
+}
+
+void SetNoticePoster(PrnPipePoster poster) { Poster = poster ? poster : PostMessageA; }
+
+bool PostNotice(const WireRecord& record, HANDLE stop)
+{
+    HGLOBAL block = nullptr;
+    for (;;) {
+        if (!block)
+            block = MakeBlock(record);
+        if (block) {
+            HWND window = TargetWindow.load();
+            // A null window would post to this thread, where no one reads.
+            if (window && Poster.load()(window, TargetMessage.load(),
+                                        reinterpret_cast<WPARAM>(block), 0))
+                return true;
+            if (!IsWindow(window)) {
+                GlobalFree(block);
+                return true;
+            }
+        }
+        // A full queue (or no memory for the block) passes; the record is kept meanwhile.
+        if (WaitForSingleObject(stop, kRetryMs) != WAIT_TIMEOUT) {
+            if (block)
+                GlobalFree(block);
+            return false;
+        }
+    }
+}
