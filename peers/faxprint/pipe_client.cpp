@@ -40,7 +40,7 @@ std::string SendRecords(const std::vector<PipeRecord>& records)
             return "the fax program is not running (no printer pipe)";
         if (error != ERROR_PIPE_BUSY)
             return ErrorText("cannot open the printer pipe", error);
-        // Another client is being served; the pipe takes one at a time.
+        // Every instance of the pipe is busy with another client.
         if (!WaitNamedPipeW(kPrnPipeName, kBusyWaitMs))
             return ErrorText("the printer pipe stayed busy", GetLastError());
     }
