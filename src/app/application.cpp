@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include "base/module_path.h"
+
 std::string ApplicationTitle;
 HWND ApplicationWindow = nullptr;
 
@@ -13,20 +15,6 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-std::string ModulePath()
-{
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length);
-}
-
-std::string WithFullStop(std::string text)
-{
-    if (text.empty() || text.back() != '.')
-        text += '.';
-    return text;
 }
 
 }  // namespace
@@ -59,15 +47,4 @@ bool CreateApplicationWindow(HINSTANCE instance)
                                           WS_VISIBLE,
                                       x, y, 0, 0, nullptr, nullptr, instance, nullptr);
     return ApplicationWindow != nullptr;
-}
-
-void ShowErrorBox(const std::exception& error)
-{
-    MessageBoxA(ApplicationWindow, WithFullStop(error.what()).c_str(), ApplicationTitle.c_str(),
-                MB_OK | MB_ICONERROR);
-}
-
-void ShowStartupMessage(const std::string& text)
-{
-    MessageBoxA(ApplicationWindow, text.c_str(), ApplicationTitle.c_str(), MB_OK);
 }

@@ -1,7 +1,6 @@
 #pragma once
 // The program as a whole: its title and the hidden top-level window that carries it,
 // owns the main window and the program's message boxes.
-#include <exception>
 #include <string>
 
 #include <windows.h>
@@ -17,9 +16,3 @@ std::string TitleFromModulePath(const std::string& modulePath);
 // False when the window cannot be created.
 bool CreateApplicationWindow(HINSTANCE instance);
 
-// The standard error box: the error's message with a full stop, owned by
-// ApplicationWindow, with the application title as caption and the error icon.
-void ShowErrorBox(const std::exception& error);
-
-// A start-up message: the application title as caption, no icon, one OK button.
-void ShowStartupMessage(const std::string& text);

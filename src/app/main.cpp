@@ -3,16 +3,15 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <cstdio>
-#include <cxxabi.h>
 #include <memory>
-#include <typeinfo>
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/message_boxes.h"
 #include "app/tavon_form.h"
+#include "base/file_exists.h"
+#include "base/message_pump.h"
 #include "job/job_log.h"
-#include "job/print_job.h"
 #include "settings/fax_settings.h"
 #include "settings/profile.h"
 
@@ -49,47 +48,6 @@ void RunRegistrationTool()
     std::string commandLine = startupProgDir + "ZEP /RTAVON " + FirstArgument();
     if (WinExec(commandLine.c_str(), SW_SHOW) < 32)
         ShowStartupMessage("Could not register Image ActiveX Control");
-}
-
-void RunMessageLoop()
-{
-    for (;;) {
-        MSG message;
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            WaitMessage();
-            continue;
-        }
-        if (message.message == WM_QUIT)
-            return;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-std::string KindOf(const std::exception& error)
-{
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> name(
-        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
-    return status == 0 && name ? name.get() : typeid(error).name();
-}
-
-std::string ModuleName()
-{
-    char path[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full = path;
-    return full.substr(full.find_last_of('\\') + 1).substr(0, 63);
-}
-
-void ShowFatalError(const std::exception& error, const void* where)
-{
-    std::string message = error.what();
-    const char* stop = !message.empty() && message.back() == '.' ? "" : ".";
-    char text[1024];
-    std::snprintf(text, sizeof text, "Exception %s in module %s at %p.\n%s%s",
-                  KindOf(error).c_str(), ModuleName().c_str(), where, message.c_str(), stop);
-    MessageBoxA(nullptr, text, "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
 int Run(HINSTANCE instance)

@@ -6,7 +6,9 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
-#include "app/exception.h"
+#include "app/message_boxes.h"
+#include "base/exception.h"
+#include "base/module_path.h"
 #include "orvikctr.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
@@ -106,7 +108,7 @@ void TtavonForm::FormCreate()
 {
     DebugMode = false;
 
-    std::string progDir = CutTo(ExecutableDirectory(), kMaxDirLength);
+    std::string progDir = CutTo(ModuleDirectory(), kMaxDirLength);
     if (!EndsWithBackslash(progDir))
         AppendBounded(progDir, "\\", kMaxDirLength);
     FaxSettings.ProgDir = progDir;
@@ -170,28 +172,7 @@ void TtavonForm::LayOutChildren()
 void TtavonForm::Write(std::string_view text) { Console1->Write(text); }
 void TtavonForm::RepaintNow() { Console1->RepaintNow(); }
 
-LRESULT CALLBACK TtavonForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<TtavonForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        form->handle_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TtavonForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!form)
-        return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        form->handle_ = nullptr;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    try {
-        return form->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        ShowErrorBox(error);
-        return 0;
-    }
-}
+void TtavonForm::HandlerFailed(UINT, const std::exception& error) { ShowErrorBox(error); }
 
 LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {

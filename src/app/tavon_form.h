@@ -1,19 +1,23 @@
 #pragma once
 // The main window: hidden unless started with "/D", it takes the printer's
 // notifications, runs each print job and shows the job log in its console pane.
+// Its names (TtavonForm, Console1, StatusBar1, im, OnlyOne1, Timer1, FormCreate,
+// Timer1Timer, readQFSchINI, FileNameBuffer, ...) are the fax product's own, kept as
+// the product's people know them.
 #include <memory>
 #include <string>
 
 #include <windows.h>
 
 #include "app/only_one.h"
+#include "base/bound_window.h"
 #include "console/console.h"
 #include "imaging/image_man.h"
 #include "job/print_job.h"
 
 constexpr UINT WM_CLOSEREQUEST = WM_USER + 32;  // 1056: ends the program
 
-class TtavonForm : public ILogConsole {
+class TtavonForm : public BoundWindow<TtavonForm>, public ILogConsole {
 public:
     // Creates the window and its children in order (the single-instance guard runs
     // at the fourth), then runs FormCreate. Raises when the window or the imaging
@@ -23,15 +27,14 @@ public:
     TtavonForm(const TtavonForm&) = delete;
     TtavonForm& operator=(const TtavonForm&) = delete;
 
-    HWND Handle() const { return handle_; }
-
     void readQFSchINI();
     void debug(std::string_view message) { ::debug(*this, message); }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class BoundWindow<TtavonForm>;
     void CreateWindowAndChildren(HINSTANCE instance);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandlerFailed(UINT message, const std::exception& error);
 
     void FormCreate();
     void Timer1Timer();
@@ -43,7 +46,6 @@ private:
     void Write(std::string_view text) override;
     void RepaintNow() override;
 
-    HWND handle_ = nullptr;
     std::unique_ptr<TConsole> Console1;
     HWND StatusBar1 = nullptr;
     std::unique_ptr<TImageMan> im;

@@ -33,6 +33,7 @@
 
 #include <windows.h>
 
+#include "base/bound_window.h"
 #include "console/console_errors.h"
 #include "console/fixed_font.h"
 
@@ -73,7 +74,7 @@ extern bool ReadActive;
 // message in a message box with the error icon; the program may put its own error box here.
 extern void (*ConsoleMessageError)(const std::exception& error);
 
-class TConsole {
+class TConsole : public BoundWindow<TConsole> {
 public:
     static constexpr int KeyBufferSize = 64;
 
@@ -91,7 +92,6 @@ public:
     // the window cannot be made, or the font error raised while it was made (the
     // window then exists).
     void CreateHandle(HWND parent);
-    HWND Handle() const { return handle_; }
     // Position and size in the parent's client area; moves the window when it exists.
     void SetBounds(int left, int top, int width, int height);
 
@@ -179,8 +179,9 @@ protected:
     void ResetFont();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class BoundWindow<TConsole>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandlerFailed(UINT message, const std::exception& error);
     void Paint();
     void PaintCells(HDC dc);
     void KeyDown(WORD key);
@@ -208,7 +209,6 @@ private:
     void WaitForKey();
     void EndRead();
 
-    HWND handle_ = nullptr;
     RECT bounds_{0, 0, 160, 88};
     std::exception_ptr createError_;
 

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "base/message_pump.h"
+
 bool ReadActive = false;
 
 void TConsole::KeyDown(WORD key)
@@ -29,14 +31,7 @@ bool TConsole::KeyPressed()
 {
     if (keyCount_ > 0)
         return true;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(int(message.wParam));  // still the program's to see
-            break;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    while (DispatchOneMessage(QuitRequest::Leave) == PumpStep::Dispatched) {
     }
     return keyCount_ > 0;
 }
@@ -69,17 +64,12 @@ char TConsole::ReadKey()
 
 void TConsole::WaitForKey()
 {
-    MSG message;
     do {
-        BOOL got = GetMessageA(&message, nullptr, 0, 0);
-        if (got == -1)
-            throw Exception("TConsole.ReadKey: GetMessage failed, error " + std::to_string(GetLastError()));
-        if (got == 0) {
-            PostQuitMessage(int(message.wParam));  // the program's own loop ends too
+        PumpStep step = DispatchOneMessage(QuitRequest::Leave);  // the program's loop ends too
+        if (step == PumpStep::Quit)
             throw Exception("WM_Quit received during ReadKey");
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+        if (step == PumpStep::Empty)
+            WaitMessage();
     } while (keyCount_ == 0);
 }
 

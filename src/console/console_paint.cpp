@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/scoped_handle.h"
+
 bool IsFixedPitchFont(BYTE pitchAndFamily)
 {
     // Family bits 0x10 or 0x20: Roman, Swiss, Modern or Decorative. In text metrics a
@@ -17,9 +19,8 @@ void TConsole::Paint()
     if (!dc)
         return;
     try {
-        HGDIOBJ oldFont = SelectObject(dc, font_.Handle());
+        SelectedFont font(dc, font_.Handle());
         PaintCells(dc);
-        SelectObject(dc, oldFont);
     } catch (...) {
         EndPaint(handle_, &paint);  // validated all the same: no endless repaint
         throw;
@@ -94,14 +95,15 @@ void TConsole::FontChanged()
 TEXTMETRICA TConsole::MeasureFont()
 {
     HFONT font = font_.Handle();
-    HDC screen = GetDC(nullptr);
-    if (!screen)
+    ScreenDC screen;
+    if (!screen.Get())
         throw Exception("TConsole: no screen device context to measure the font " + font_.Name());
-    HGDIOBJ oldFont = SelectObject(screen, font);
     TEXTMETRICA metrics{};
-    BOOL measured = GetTextMetricsA(screen, &metrics);
-    SelectObject(screen, oldFont);
-    ReleaseDC(nullptr, screen);
+    BOOL measured;
+    {
+        SelectedFont selected(screen.Get(), font);
+        measured = GetTextMetricsA(screen.Get(), &metrics);
+    }
     if (!measured)
         throw Exception("TConsole: the font " + font_.Name() + " cannot be measured");
     return metrics;

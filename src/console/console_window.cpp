@@ -4,14 +4,15 @@
 #include <string>
 #include <utility>
 
+#include "base/message_text.h"
+
 namespace {
 
 constexpr char ClassName[] = "TConsole";
 
 void ShowMessageError(const std::exception& error)
 {
-    std::string text = std::string(error.what()) + ".";
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, WithFullStop(error.what()).c_str(), "Error", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -55,28 +56,13 @@ void TConsole::SetBounds(int left, int top, int width, int height)
         throw Exception("TConsole: window cannot be moved, error " + std::to_string(GetLastError()));
 }
 
-LRESULT CALLBACK TConsole::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void TConsole::HandlerFailed(UINT message, const std::exception& error)
 {
-    if (message == WM_NCCREATE) {
-        auto* console = static_cast<TConsole*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        console->handle_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(console));
-    }
-    auto* console = reinterpret_cast<TConsole*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!console)
-        return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return console->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        // Errors must not unwind through the system's dispatch code.
-        if (message == WM_CREATE)
-            console->createError_ = std::current_exception();
-        else
-            ConsoleMessageError(error);
-    } catch (...) {
-        ConsoleMessageError(Exception("TConsole: unknown error while handling a message"));
-    }
-    return 0;
+    // An error of the window's creation is raised again by CreateHandle.
+    if (message == WM_CREATE)
+        createError_ = std::current_exception();
+    else
+        ConsoleMessageError(error);
 }
 
 LRESULT TConsole::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -140,12 +126,6 @@ LRESULT TConsole::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MBUTTONDOWN:
         SetFocus(handle_);
         return DefWindowProcA(handle_, message, wParam, lParam);
-    case WM_NCDESTROY: {
-        HWND window = handle_;
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        handle_ = nullptr;  // from here on geometry is skipped
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
     default:
         return DefWindowProcA(handle_, message, wParam, lParam);
     }

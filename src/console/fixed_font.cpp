@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/exception.h"
+#include "base/exception.h"
 
 namespace {
 
@@ -43,11 +43,6 @@ TFixedFont::TFixedFont(const LOGFONTA& font)
         style_ |= fsStrikeOut;
 }
 
-TFixedFont::~TFixedFont()
-{
-    ReleaseHandle();
-}
-
 TFixedFont::TFixedFont(const TFixedFont& other)
     : name_(other.name_), height_(other.height_), pitch_(other.pitch_), style_(other.style_),
       color_(other.color_), bkColor_(other.bkColor_)
@@ -60,7 +55,7 @@ void TFixedFont::Assign(const TFixedFont& source)
     bkColor_ = source.bkColor_;
     try {
         if (!SameFace(source))
-            ReleaseHandle();
+            handle_.Reset();
         name_ = source.name_;
         height_ = source.height_;
         pitch_ = source.pitch_;
@@ -79,7 +74,7 @@ void TFixedFont::SetName(const std::string& name)
     if (cut == name_)
         return;
     name_ = cut;
-    ReleaseHandle();
+    handle_.Reset();
     Changed();
 }
 
@@ -88,7 +83,7 @@ void TFixedFont::SetHeight(int height)
     if (height == height_)
         return;
     height_ = height;
-    ReleaseHandle();
+    handle_.Reset();
     Changed();
 }
 
@@ -97,7 +92,7 @@ void TFixedFont::SetPitch(TFontPitch pitch)
     if (pitch == pitch_)
         return;
     pitch_ = pitch;
-    ReleaseHandle();
+    handle_.Reset();
     Changed();
 }
 
@@ -106,7 +101,7 @@ void TFixedFont::SetStyle(TFontStyles style)
     if (style == style_)
         return;
     style_ = style;
-    ReleaseHandle();
+    handle_.Reset();
     Changed();
 }
 
@@ -135,7 +130,7 @@ bool TFixedFont::SameFace(const TFixedFont& other) const
 HFONT TFixedFont::Handle()
 {
     if (handle_)
-        return handle_;
+        return handle_.Get();
     LOGFONTA font{};
     font.lfHeight = height_;
     font.lfWeight = (style_ & fsBold) ? FW_BOLD : FW_NORMAL;
@@ -152,10 +147,10 @@ HFONT TFixedFont::Handle()
     case TFontPitch::fpDefault: font.lfPitchAndFamily = DEFAULT_PITCH; break;
     }
     std::memcpy(font.lfFaceName, name_.data(), name_.size());  // at most 31, zero after
-    handle_ = CreateFontIndirectA(&font);
+    handle_.Reset(CreateFontIndirectA(&font));
     if (!handle_)
         throw Exception("TFixedFont: the system cannot make the font " + name_);
-    return handle_;
+    return handle_.Get();
 }
 
 void TFixedFont::Changed()
@@ -164,9 +159,3 @@ void TFixedFont::Changed()
         OnChange();
 }
 
-void TFixedFont::ReleaseHandle()
-{
-    if (handle_)
-        DeleteObject(handle_);
-    handle_ = nullptr;
-}

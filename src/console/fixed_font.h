@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "base/scoped_handle.h"
+
 // A colour: an RGB value, or with the top bit set a system colour index in the low bits.
 using TColor = std::uint32_t;
 constexpr TColor clWindow = 0x80000005;      // COLOR_WINDOW
@@ -30,7 +32,6 @@ public:
     TFixedFont();
     // The attributes of an existing platform font (for example a stock font).
     explicit TFixedFont(const LOGFONTA& font);
-    ~TFixedFont();
 
     // Copies attributes only: the copy has no change notification and makes its own
     // platform font when asked for one.
@@ -68,7 +69,6 @@ public:
 
 private:
     void Changed();
-    void ReleaseHandle();
 
     std::string name_ = "Courier New";
     int height_ = 0;
@@ -76,5 +76,5 @@ private:
     TFontStyles style_ = 0;
     TColor color_ = clWindowText;
     TColor bkColor_ = clWindow;
-    HFONT handle_ = nullptr;
+    ScopedFont handle_;
 };

@@ -5,29 +5,20 @@
 #include <ole2.h>
 #include <oleauto.h>
 
-#include "app/exception.h"
+#include "base/exception.h"
+#include "base/text_conversion.h"
 
 namespace {
 
 std::string Narrow(BSTR text)
 {
-    if (!text)
-        return {};
-    int units = static_cast<int>(SysStringLen(text));
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, units, result.data(), bytes, nullptr, nullptr);
-    return result;
+    return text ? ToAnsi(std::wstring_view(text, SysStringLen(text))).text : std::string();
 }
 
 BSTR Wide(const std::string& text)
 {
-    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, units > 0 ? units : 0);
-    if (result && units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result, units);
-    return result;
+    std::wstring wide = ToWide(text);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 std::string StatusText(HRESULT status)

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/file_exists.h"
+#include "base/scoped_handle.h"
 #include "job/message_pump.h"
 #include "settings/fax_settings.h"
 
@@ -96,24 +98,22 @@ void TPrintJob::DeliverMergedFile(const std::string& target)
 
 bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination)
 {
-    HANDLE from = CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE to = INVALID_HANDLE_VALUE;
-    if (from != INVALID_HANDLE_VALUE)
-        to = CreateFileA(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (to == INVALID_HANDLE_VALUE) {
-        if (from != INVALID_HANDLE_VALUE)
-            CloseHandle(from);
+    ScopedFile from(CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFile to;
+    if (from)
+        to.Reset(CreateFileA(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!to) {
+        from.Reset();
         ShowInfoBox(CopyFailure("B", source, destination));
         return false;
     }
     // On stable storage before the merged file, the document's only other copy, goes.
-    bool copied = CopyContents(from, to) && FlushFileBuffers(to);
-    CloseHandle(to);
+    bool copied = CopyContents(from.Get(), to.Get()) && FlushFileBuffers(to.Get());
+    to.Reset();  // the destination is closed before the message, the source after it
     if (!copied)
         ShowInfoBox(CopyFailure("A", source, destination));
-    CloseHandle(from);
     return copied;
 }
 

@@ -2,22 +2,11 @@
 
 #include <windows.h>
 
+#include "base/message_pump.h"
+
 InfoBoxFunction ShowInfoBoxHook = nullptr;
 
-void PumpOneMessage()
-{
-    MSG message;
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        // A quit request taken here belongs to the main loop: it is asked again, or
-        // the program would not end after a close during a job.
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+void PumpOneMessage() { DispatchOneMessage(QuitRequest::Leave); }
 
 void ShowInfoBox(const std::string& text)
 {

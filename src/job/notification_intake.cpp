@@ -128,20 +128,6 @@ void TPrintJob::ProcessEndDoc()
     debug("==============FINISHED: PMT_END_DOC");
 }
 
-bool FileExistsNamed(const std::string& name)
-{
-    // A directory search matches wildcards against other files; no file has them in
-    // its name.
-    if (name.find_first_of("?*") != std::string::npos)
-        return false;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(name.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(find);
-    return !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void TPrintJob::DeleteNamedFile(const std::string& name)
 {
     // The whole name: a name cut short could mean another file.

@@ -1,5 +1,6 @@
 #include "job/print_job.h"
 
+#include "base/file_exists.h"
 #include "job/message_pump.h"
 #include "settings/profile.h"
 

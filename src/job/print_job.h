@@ -91,7 +91,3 @@ private:
     bool running_ = false;
     std::deque<WPARAM> held_;
 };
-
-// True when a file (not a directory) of that name exists; a name with wildcards names
-// no file.
-bool FileExistsNamed(const std::string& name);

@@ -1,6 +1,7 @@
 #include "settings/fax_settings.h"
 
-#include "app/exception.h"
+#include "base/exception.h"
+#include "base/module_path.h"
 #include "settings/bounded_text.h"
 #include "settings/integer_text.h"
 #include "settings/profile.h"
@@ -58,15 +59,6 @@ std::string SettingsFilePath(const std::string& windowsDirectory)
     return windowsDirectory + "\\QFSCH.INI";
 }
 
-std::string ExecutableDirectory()
-{
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    std::size_t last = full.find_last_of("\\:");
-    return last == std::string::npos ? std::string() : full.substr(0, last + 1);
-}
-
 void readQFSchINI()
 {
     if (!FetchSettingsDirectory())
@@ -75,7 +67,7 @@ void readQFSchINI()
 
     s.ProgDir = CutTo(ReadText("Quilfa", "ProgDir", ""), kMaxDirLength);
     if (s.ProgDir.empty()) {
-        std::string dir = CutTo(ExecutableDirectory(), kMaxDirLength);
+        std::string dir = CutTo(ModuleDirectory(), kMaxDirLength);
         AppendBackslash(dir);
         s.ProgDir = CutTo(AsciiUpper(dir), kMaxDirLength);
     }

@@ -39,9 +39,6 @@ bool ClearGXAPIFileName();
 // The settings file's path for a Windows directory.
 std::string SettingsFilePath(const std::string& windowsDirectory);
 
-// Text up to and including the last backslash or colon of the running executable's path.
-std::string ExecutableDirectory();
-
 // Seams for tests: where the Windows directory comes from, and how many exclusive-open
 // attempts the clear makes.
 using WindowsDirectoryFunction = UINT(WINAPI*)(LPSTR buffer, UINT size);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "settings/integer_text.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <ole2.h>
 #include <oleauto.h>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "imaging/image_man.h"
 #include "test_support.h"
 #include "tiff/page.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/exception.h"
+#include "base/exception.h"
 #include "job/message_pump.h"
 #include "job/print_job.h"
 #include "orvikctr.h"

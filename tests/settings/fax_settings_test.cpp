@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "app/exception.h"
+#include "base/exception.h"
+#include "base/module_path.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
 #include "settings/profile.h"
@@ -56,7 +57,7 @@ TEST_F(Settings, MissingFileGivesDefaultsAndDerivesFromTheExecutable)
 {
     readQFSchINI();
     const TFaxSettings& s = FaxSettings;
-    EXPECT_EQ(s.ProgDir, AsciiUpper(ExecutableDirectory()));
+    EXPECT_EQ(s.ProgDir, AsciiUpper(ModuleDirectory()));
     EXPECT_TRUE(EndsWithBackslash(s.ProgDir));
     EXPECT_EQ(s.User, "0001");
     EXPECT_EQ(s.UserNumber, 1);
