@@ -21,12 +21,14 @@ fi
 mkdir -p "$WINEPREFIX"
 (
     flock 9
-    # A prefix made before wine32 was installed has no 32-bit system (syswow64) and
-    # fails with "could not load kernel32.dll"; one made by a 32-bit-only Wine cannot
-    # run 64-bit programs. Prefixes are per run and disposable: lay such a one out again.
+    # A prefix made before wine32 was installed (or could run) has no 32-bit system
+    # (syswow64) and fails with "could not load kernel32.dll"; one made by a 32-bit-only
+    # Wine cannot run 64-bit programs. Prefixes are per run and disposable: lay such a one
+    # out again, once (the mark keeps an unexpected layout from being redone every call).
+    made32="$WINEPREFIX/.made-with-wine32"
     if [ -f "$WINEPREFIX/system.reg" ]; then
         if grep -q '^#arch=win32' "$WINEPREFIX/system.reg" ||
-           { [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+           { [ ! -f "$made32" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
              "$here/runs-32bit.sh"; }; then
             echo "wine-run: $WINEPREFIX was made by another Wine loader; laying it out again" >&2
             wineserver -k 2>/dev/null || true
@@ -36,6 +38,7 @@ mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$loader" wineboot -i >/dev/null 2>&1
         wineserver -w
+        if "$here/runs-32bit.sh"; then touch "$made32"; fi
     fi
     # Debian's Wine 8 does not find its own fonts (Courier, MS Sans Serif, System...)
     # in its data directory; give the prefix them in C:\windows\Fonts, as on Windows.
