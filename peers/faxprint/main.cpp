@@ -17,8 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "base/module_path.h"
+#include "base/text_conversion.h"
 #include "pipe_client.h"
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 #include "spool.h"
 
 namespace {
@@ -27,9 +29,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailed = 3;
 
-constexpr std::uint32_t kJobFile = 0;
-constexpr std::uint32_t kOutputFile = 1;
-constexpr std::uint32_t kEndDoc = 2;
 
 int Usage()
 {
@@ -46,37 +45,12 @@ int Fail(const std::string& what)
     return kExitFailed;
 }
 
-std::string Narrow(const wchar_t* text)
-{
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), bytes, nullptr, nullptr);
-    result.resize(result.size() - 1);
-    return result;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring result(units > 0 ? units : 0, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result.data(), units);
-    return result;
-}
-
 bool ParseNumber(const wchar_t* text, unsigned long long limit, unsigned long long& value)
 {
     wchar_t* end = nullptr;
     errno = 0;
     value = std::wcstoull(text, &end, 0);
     return *text != L'\0' && *text != L'-' && *end == L'\0' && errno == 0 && value <= limit;
-}
-
-std::string OwnDirectory()
-{
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    return full.substr(0, full.find_last_of('\\') + 1);
 }
 
 std::string FullPath(const std::string& path)
@@ -123,20 +97,20 @@ int RawMode(int argc, wchar_t** argv)
 
 int PrintMode(int argc, wchar_t** argv)
 {
-    std::string spoolDir = OwnDirectory() + "SPOOL\\";
+    std::string spoolDir = ModuleDirectory() + "SPOOL\\";
     unsigned long long pageCount = 0;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         std::wstring option = argv[i];
         if (option == L"--spool" && i + 1 < argc) {
-            spoolDir = Narrow(argv[++i]);
+            spoolDir = ToAnsi(argv[++i]).text;
         } else if (option == L"--pages" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], 10000, pageCount) || pageCount == 0)
                 return Usage();
         } else if (option.rfind(L"--", 0) == 0) {
             return Usage();
         } else {
-            inputs.push_back(Narrow(argv[i]));
+            inputs.push_back(ToAnsi(argv[i]).text);
         }
     }
     if (inputs.empty())
@@ -167,9 +141,9 @@ int PrintMode(int argc, wchar_t** argv)
         return Fail(error.what());
     }
 
-    std::string failure = SendRecords({{kJobFile, Wide(job.jobIni)},
-                                       {kOutputFile, Wide(job.pageFiles.front())},
-                                       {kEndDoc, L""}});
+    std::string failure = SendRecords({{PMT_JOB_FILE, ToWide(job.jobIni)},
+                                       {PMT_OUTPUT_FILE, ToWide(job.pageFiles.front())},
+                                       {PMT_END_DOC, L""}});
     if (!failure.empty()) {
         RemoveSpooledJob(job);
         return Fail(failure);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "page_files.h"
+#include "product/job_file.h"
 
 namespace {
 
@@ -41,12 +42,13 @@ void WriteValue(const std::string& ini, const std::string& section, const char* 
 
 void WriteJobDescription(const SpooledJob& job)
 {
-    WriteValue(job.jobIni, "Orvik Printer", "First Page Section", "Print Page 1");
-    WriteValue(job.jobIni, "Orvik Printer", "Total Page Number",
+    WriteValue(job.jobIni, JobFile::PrinterSection, JobFile::FirstPageSection,
+               std::string(JobFile::PageSectionPrefix) + "1");
+    WriteValue(job.jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber,
                std::to_string(job.pageFiles.size()));
-    WriteValue(job.jobIni, "Orvik Printer", "First Page", "1");
+    WriteValue(job.jobIni, JobFile::PrinterSection, JobFile::FirstPage, "1");
     for (std::size_t i = 0; i < job.pageFiles.size(); ++i)
-        WriteValue(job.jobIni, "Print Page " + std::to_string(i + 1), "Image File Name",
+        WriteValue(job.jobIni, JobFile::PageSectionPrefix + std::to_string(i + 1), JobFile::ImageFileName,
                    job.pageFiles[i]);
 }
 

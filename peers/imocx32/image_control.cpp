@@ -5,50 +5,33 @@
 
 #include <oleauto.h>
 
+#include "base/text_conversion.h"
+#include "product/imaging_control.h"
+
 LONG LiveObjects = 0;
 
 namespace {
 
-constexpr DISPID kCompression = 11;
-constexpr DISPID kScaleMethod = 17;
-constexpr DISPID kAppendImage = 18;
-constexpr DISPID kPicture = 23;
-constexpr DISPID kSaveAs = 63;
-constexpr DISPID kRefresh = -550;
+BSTR Bstr(const std::string& text)
+{
+    std::wstring wide = ToWide(text);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
 
 struct Member {
     const wchar_t* name;
     DISPID id;
 };
-constexpr Member kMembers[] = {{L"Compression", kCompression}, {L"ScaleMethod", kScaleMethod},
-                               {L"AppendImage", kAppendImage}, {L"Picture", kPicture},
-                               {L"SaveAs", kSaveAs},           {L"Refresh", kRefresh}};
-
-std::string Narrow(BSTR text)
-{
-    int units = static_cast<int>(SysStringLen(text));
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
-    std::string result(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, units, result.data(), bytes, nullptr, nullptr);
-    return result;
-}
-
-BSTR Wide(const std::string& text)
-{
-    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, units > 0 ? units : 0);
-    if (result && units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result, units);
-    return result;
-}
+constexpr Member kMembers[] = {{L"Compression", ImageManDispId::Compression}, {L"ScaleMethod", ImageManDispId::ScaleMethod},
+                               {L"AppendImage", ImageManDispId::AppendImage}, {L"Picture", ImageManDispId::Picture},
+                               {L"SaveAs", ImageManDispId::SaveAs},           {L"Refresh", ImageManDispId::Refresh}};
 
 HRESULT Fail(EXCEPINFO* exception, const std::string& text)
 {
     if (exception) {
         *exception = EXCEPINFO{};
         exception->bstrSource = SysAllocString(L"ImageMan");
-        exception->bstrDescription = Wide(text);
+        exception->bstrDescription = Bstr(text);
         exception->scode = E_FAIL;
     }
     return DISP_E_EXCEPTION;
@@ -145,52 +128,52 @@ HRESULT ImageControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS
     HRESULT status;
     try {
         switch (id) {
-        case kScaleMethod:
-        case kCompression:
+        case ImageManDispId::ScaleMethod:
+        case ImageManDispId::Compression:
             if (!put)
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, true, VT_I2, value, argumentError)))
                 return status;
-            if (id == kScaleMethod)
+            if (id == ImageManDispId::ScaleMethod)
                 document_.SetScaleMethod(value.iVal);
             else
                 document_.SetCompression(value.iVal);
             return S_OK;
-        case kAppendImage:
+        case ImageManDispId::AppendImage:
             if (!put)
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, true, VT_BOOL, value, argumentError)))
                 return status;
             document_.SetAppendImage(value.boolVal != VARIANT_FALSE);
             return S_OK;
-        case kPicture: {
+        case ImageManDispId::Picture: {
             if (!put)
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, true, VT_BSTR, value, argumentError)))
                 return status;
-            std::string path = Narrow(value.bstrVal);
+            std::string path = ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
             VariantClear(&value);
             document_.Load(path);
             return S_OK;
         }
-        case kRefresh:
+        case ImageManDispId::Refresh:
             if (!method)
                 return DISP_E_MEMBERNOTFOUND;
             if (parameters && parameters->cArgs != 0)
                 return DISP_E_BADPARAMCOUNT;
             return S_OK;
-        case kSaveAs: {
+        case ImageManDispId::SaveAs: {
             if (!method)
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, false, VT_BSTR, value, argumentError)))
                 return status;
-            std::string path = Narrow(value.bstrVal);
+            std::string path = ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
             VariantClear(&value);
             document_.SaveAs(path);
             if (result) {
                 VariantInit(result);
                 result->vt = VT_BSTR;
-                result->bstrVal = Wide(path);
+                result->bstrVal = Bstr(path);
             }
             return S_OK;
         }

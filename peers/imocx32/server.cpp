@@ -6,14 +6,13 @@
 #include <new>
 #include <string>
 
+#include "base/text_conversion.h"
 #include "image_control.h"
+#include "product/imaging_control.h"
 
 namespace {
 
-// {0EABA3C0-D884-101B-8CAE-00006E44AAB2}
-constexpr CLSID CLSID_ImageMan = {
-    0x0EABA3C0, 0xD884, 0x101B, {0x8C, 0xAE, 0x00, 0x00, 0x6E, 0x44, 0xAA, 0xB2}};
-constexpr wchar_t kClassKey[] = L"CLSID\\{0EABA3C0-D884-101B-8CAE-00006E44AAB2}";
+const std::wstring kClassKey = L"CLSID\\" + ToWide(kImageManClassText);
 
 HMODULE ThisLibrary = nullptr;
 LONG Locks = 0;
@@ -100,7 +99,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
     if (length == 0 || length >= MAX_PATH)
         return SELFREG_E_CLASS;
     HKEY server = nullptr;
-    std::wstring key = std::wstring(kClassKey) + L"\\InprocServer32";
+    std::wstring key = kClassKey + L"\\InprocServer32";
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                         &server, nullptr) != ERROR_SUCCESS)
         return SELFREG_E_CLASS;
@@ -112,6 +111,6 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
-    LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey);
+    LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey.c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 

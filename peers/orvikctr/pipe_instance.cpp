@@ -4,7 +4,7 @@
 
 #include "failure_report.h"
 #include "notice_post.h"
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 

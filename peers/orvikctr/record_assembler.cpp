@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 

@@ -6,17 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/module_path.h"
 #include "fax_check.h"
+#include "product/settings_file.h"
 
 namespace {
-
-std::string OwnDirectory()
-{
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    return full.substr(0, full.find_last_of('\\') + 1);
-}
 
 std::string PrivateDirectory()
 {
@@ -25,8 +19,8 @@ std::string PrivateDirectory()
     if (length == 0 || length >= MAX_PATH)
         return {};
     char value[1024] = {};
-    GetPrivateProfileStringA("Quilfa", "PrivateDir", "", value, sizeof value,
-                             (std::string(windows) + "\\QFSCH.INI").c_str());
+    GetPrivateProfileStringA(SettingsFile::Quilfa, SettingsFile::PrivateDir, "", value, sizeof value,
+                             (std::string(windows) + "\\" + SettingsFile::Name).c_str());
     return value;
 }
 
@@ -71,11 +65,11 @@ std::string MoveIntoOutbox(const std::string& source, const std::string& outbox)
 
 int main()
 {
-    const std::string outbox = OwnDirectory() + "outbox\\";
+    const std::string outbox = ModuleDirectory() + "outbox\\";
     CreateDirectoryA(outbox.c_str(), nullptr);
     Log(outbox, std::string("started: ") + GetCommandLineA());
 
-    const std::string source = PrivateDirectory() + "FAX.$$$";
+    const std::string source = PrivateDirectory() + Scheduler::ImageName;
     std::string fax = MoveIntoOutbox(source, outbox);
     if (fax.empty()) {
         Log(outbox, "refused " + source + ": cannot take it (error " +

@@ -7,17 +7,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/module_path.h"
+
 namespace {
 
 constexpr const char* kControls[] = {"IMOCX32.OCX", "IMTWAIN3.OCX"};
-
-std::string OwnDirectory()
-{
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, length);
-    return full.substr(0, full.find_last_of('\\') + 1);
-}
 
 std::string SystemDirectory()
 {
@@ -46,7 +40,7 @@ std::string Register(const std::string& library)
 
 std::string Install()
 {
-    std::string source = OwnDirectory();
+    std::string source = ModuleDirectory();
     std::string system = SystemDirectory();
     if (system.empty())
         return "no system directory";
@@ -63,7 +57,7 @@ std::string Install()
 
 void Log(const std::string& line)
 {
-    std::string path = OwnDirectory() + "ZEP.LOG";
+    std::string path = ModuleDirectory() + "ZEP.LOG";
     if (FILE* log = std::fopen(path.c_str(), "ab")) {
         SYSTEMTIME now;
         GetLocalTime(&now);

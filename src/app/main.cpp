@@ -12,6 +12,7 @@
 #include "base/file_exists.h"
 #include "base/message_pump.h"
 #include "job/job_log.h"
+#include "product/settings_file.h"
 #include "settings/fax_settings.h"
 #include "settings/profile.h"
 
@@ -36,7 +37,7 @@ std::string CheckProgDirSetting()
         return {};
     // Kept whole, like the command line built from it: the tool is never started by a
     // path cut short; a name too long to run makes WinExec fail, which is reported.
-    std::string progDir = ReadProfileText(SettingsFilePath(windows), "Quilfa", "ProgDir", "");
+    std::string progDir = ReadProfileText(SettingsFilePath(windows), SettingsFile::Quilfa, SettingsFile::ProgDir, "");
     if (progDir.empty())
         ShowStartupMessage("You must run Kalmset and Set User first.");
     return progDir;

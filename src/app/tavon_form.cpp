@@ -10,6 +10,7 @@
 #include "base/exception.h"
 #include "base/module_path.h"
 #include "orvikctr.h"
+#include "product/settings_file.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
 
@@ -120,7 +121,7 @@ void TtavonForm::FormCreate()
                                                                   SWP_NOACTIVATE);
 
     // Kept whole: the scheduler is never started by a path cut short.
-    job_->SchedulerCmdLine = FaxSettings.ProgDir + "QUEUEMGR.EXE";
+    job_->SchedulerCmdLine = FaxSettings.ProgDir + Scheduler::Program;
 
     WaitForPrnPipe(handle_, WM_PRNPIPE_NOTIFY);
 

@@ -55,8 +55,8 @@ TImageMan::TImageMan()
     HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IDispatch, reinterpret_cast<void**>(&control_));
     if (FAILED(status))
-        throw Exception("Imaging control {0EABA3C0-D884-101B-8CAE-00006E44AAB2} cannot be "
-                        "created (" + StatusText(status) + ")");
+        throw Exception(std::string("Imaging control ") + kImageManClassText +
+                        " cannot be created (" + StatusText(status) + ")");
 }
 
 TImageMan::~TImageMan()

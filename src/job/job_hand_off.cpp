@@ -6,6 +6,7 @@
 #include "base/file_exists.h"
 #include "base/scoped_handle.h"
 #include "job/message_pump.h"
+#include "product/settings_file.h"
 #include "settings/fax_settings.h"
 
 bool (*TPrintJob::ClearFaxApiEntry)() = ClearGXAPIFileName;
@@ -14,7 +15,7 @@ namespace {
 
 constexpr DWORD kCopyChunk = 64 * 1024;
 
-std::string SchedulerImage() { return FaxSettings.PrivateDir + "FAX.$$$"; }
+std::string SchedulerImage() { return FaxSettings.PrivateDir + Scheduler::ImageName; }
 
 // Copies every byte, over short reads and writes.
 bool CopyContents(HANDLE source, HANDLE destination)
@@ -76,7 +77,7 @@ void TPrintJob::HandOffToScheduler()
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
     DeliverMergedFile(image);
-    if (!FileExistsNamed(FaxSettings.ProgDir + "QUEUEMGR.EXE"))
+    if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program))
         return;
     if (!FileExistsNamed(image)) {
         ShowInfoBox("Could not create private image.");

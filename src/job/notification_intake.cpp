@@ -37,10 +37,10 @@ private:
 AnsiText ReadFilePath(const BlockLock& block)
 {
     SIZE_T size = block.Size();
-    if (size <= kFilePathOffset)
+    if (size <= kNoticePathOffset)
         return {};
-    std::size_t capacity = (size - kFilePathOffset) / sizeof(wchar_t);
-    const unsigned char* start = block.Data() + kFilePathOffset;
+    std::size_t capacity = (size - kNoticePathOffset) / sizeof(wchar_t);
+    const unsigned char* start = block.Data() + kNoticePathOffset;
     std::wstring path;
     for (std::size_t i = 0; i < capacity; ++i) {
         wchar_t unit;

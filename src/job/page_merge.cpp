@@ -2,13 +2,12 @@
 
 #include "base/file_exists.h"
 #include "job/message_pump.h"
+#include "product/job_file.h"
 #include "settings/profile.h"
 
 int TPrintJob::ExclusiveAccessAttempts = 500001;
 
 namespace {
-
-constexpr const char* kPrinterSection = "Orvik Printer";
 
 // The job-description file's name with the extension ".TIF". "/" separates
 // directories too: a dot before it belongs to a directory, not to the file.
@@ -34,13 +33,13 @@ void TPrintJob::MergePages()
     debug("After change file extionsion: " + MergedFileName);
     debug("Opened " + jobIni + " read appendPage");
 
-    std::string firstSection = ReadProfileText(jobIni, kPrinterSection, "First Page Section", "");
+    std::string firstSection = ReadProfileText(jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
     debug("SectionName=" + firstSection);
     if (!firstSection.empty()) {
-        std::int32_t total = ReadJobInteger(jobIni, kPrinterSection, "Total Page Number");
+        std::int32_t total = ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber);
         debug("TotPage = " + std::to_string(total));
         if (total > 0) {
-            std::int32_t first = ReadJobInteger(jobIni, kPrinterSection, "First Page");
+            std::int32_t first = ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::FirstPage);
             debug("FirstPage=" + std::to_string(first));
             // Counted in 64 bits: a Total Page Number of INT32_MAX must still end the loop.
             for (std::int64_t page = first; page <= total; ++page)
@@ -53,11 +52,11 @@ void TPrintJob::MergePages()
 void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
 {
     debug("pageNum = " + std::to_string(pageNumber));
-    std::string section = "Print Page " + std::to_string(pageNumber);
+    std::string section = JobFile::PageSectionPrefix + std::to_string(pageNumber);
     debug("pageName = " + section);
     // Used whole, not cut to 255 characters: a name cut short could be another file,
     // which would be merged and deleted.
-    std::string imageName = ReadProfileText(jobIni, section.c_str(), "Image File Name", "");
+    std::string imageName = ReadProfileText(jobIni, section.c_str(), JobFile::ImageFileName, "");
     debug("imageName = " + OutputImageName);
     if (imageName.empty() || !FileExistsNamed(imageName))
         return;

@@ -11,16 +11,10 @@
 
 #include "imaging/image_man.h"
 #include "job/job_log.h"
+#include "product/prn_pipe.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
 
-// Notification codes of the printer-pipe library's blocks.
-constexpr std::uint32_t PMT_JOB_FILE = 0;
-constexpr std::uint32_t PMT_OUTPUT_FILE = 1;
-constexpr std::uint32_t PMT_END_DOC = 2;
-
-// Byte offset of the zero-terminated UTF-16 file name in a notification block.
-constexpr std::size_t kFilePathOffset = 524;
 
 // Shows an error that left a notification's handling (the standard error box).
 using ErrorReporter = void (*)(const std::exception& error);

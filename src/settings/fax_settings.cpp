@@ -2,6 +2,7 @@
 
 #include "base/exception.h"
 #include "base/module_path.h"
+#include "product/settings_file.h"
 #include "settings/bounded_text.h"
 #include "settings/integer_text.h"
 #include "settings/profile.h"
@@ -56,7 +57,7 @@ void AppendBackslash(std::string& dir)
 
 std::string SettingsFilePath(const std::string& windowsDirectory)
 {
-    return windowsDirectory + "\\QFSCH.INI";
+    return windowsDirectory + "\\" + SettingsFile::Name;
 }
 
 void readQFSchINI()
@@ -65,7 +66,7 @@ void readQFSchINI()
         return;
     TFaxSettings& s = FaxSettings;
 
-    s.ProgDir = CutTo(ReadText("Quilfa", "ProgDir", ""), kMaxDirLength);
+    s.ProgDir = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::ProgDir, ""), kMaxDirLength);
     if (s.ProgDir.empty()) {
         std::string dir = CutTo(ModuleDirectory(), kMaxDirLength);
         AppendBackslash(dir);
@@ -73,7 +74,7 @@ void readQFSchINI()
     }
     const std::string root = RootPrefix(s.ProgDir);
 
-    s.AdminDir = CutTo(ReadText("Quilfa", "AdminDir", ""), kMaxDirLength);
+    s.AdminDir = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::AdminDir, ""), kMaxDirLength);
     if (s.AdminDir.empty())
         s.AdminDir = CutTo(root + "ADMIN", kMaxDirLength);
     AppendBackslash(s.AdminDir);
@@ -83,19 +84,19 @@ void readQFSchINI()
     CreateDirectoryA(s.UsersDir.c_str(), nullptr);
     AppendBackslash(s.UsersDir);
 
-    s.User = CutTo(ReadText("Quilfa", "User", "0001"), 5);
+    s.User = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::User, "0001"), 5);
     std::optional<std::int32_t> user = ParseIntegerText(s.User);
     if (!user)
         throw Exception("'" + s.User + "' is not a valid integer value");
     s.UserNumber = static_cast<std::uint16_t>(*user);
 
-    s.PrivateDir = CutTo(ReadText("Quilfa", "PrivateDir", ""), kMaxDirLength);
-    s.Phonebook = CutTo(ReadText("Quilfa", "Phonebook", "FAXLIST.PB"), 12);
+    s.PrivateDir = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::PrivateDir, ""), kMaxDirLength);
+    s.Phonebook = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::Phonebook, "FAXLIST.PB"), 12);
     // Only 1 and 2 are known; 1 is the old name of 2. Other values are kept.
-    s.ModemType = ReadProfileInteger(SettingsPath(), "Quilfa", "ModemType", 2);
+    s.ModemType = ReadProfileInteger(SettingsPath(), SettingsFile::Quilfa, SettingsFile::ModemType, 2);
     if (s.ModemType == 1)
         s.ModemType = 2;
-    s.Resolution = ReadProfileInteger(SettingsPath(), "Options", "Resolution", 1);
+    s.Resolution = ReadProfileInteger(SettingsPath(), SettingsFile::Options, SettingsFile::Resolution, 1);
 
     ReadGXAPISettings();
 }
@@ -104,8 +105,8 @@ void ReadGXAPISettings()
 {
     if (!FetchSettingsDirectory())
         return;
-    FaxSettings.GXAPIFileName = ReadText("GXAPI", "FileName", "");
-    FaxSettings.GXAPIResolution = ReadProfileInteger(SettingsPath(), "GXAPI", "Resolution", 1);
+    FaxSettings.GXAPIFileName = ReadText(SettingsFile::GXAPI, SettingsFile::FileName, "");
+    FaxSettings.GXAPIResolution = ReadProfileInteger(SettingsPath(), SettingsFile::GXAPI, SettingsFile::Resolution, 1);
 }
 
 bool ClearGXAPIFileName()
@@ -124,7 +125,7 @@ bool ClearGXAPIFileName()
     if (!FetchSettingsDirectory())
         return false;
     try {
-        WriteProfileText(SettingsPath(), "GXAPI", "FileName", "");
+        WriteProfileText(SettingsPath(), SettingsFile::GXAPI, SettingsFile::FileName, "");
     } catch (const Exception&) {
         return false;
     }

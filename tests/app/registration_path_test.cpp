@@ -89,9 +89,15 @@ TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
     EXPECT_EQ(MessageBoxText(box), "You must run Kalmset and Set User first.");
     PressOk(box);
     EXPECT_EQ(tavon.Wait(), 0);
-    // The tool is then looked for in the usual places: beside the program.
-    EXPECT_TRUE(WaitForFile(BinDir() + "\\ZEP.LOG"));
-    DeleteFileA((BinDir() + "\\ZEP.LOG").c_str());
+    // The tool is then looked for in the usual places: beside the program. It has
+    // ended once it logged its outcome, and put no control file in place after this.
+    std::string log = BinDir() + "\\ZEP.LOG";
+    ULONGLONG deadline = GetTickCount64() + 15000;
+    while (ReadFileText(log).find("registered IMOCX32.OCX") == std::string::npos &&
+           GetTickCount64() < deadline)
+        Sleep(50);
+    EXPECT_NE(ReadFileText(log).find("registered IMOCX32.OCX"), std::string::npos);
+    DeleteFileA(log.c_str());
 }
 
 TEST_F(RegistrationPath, OverlongProgDirIsReportedNotCut)

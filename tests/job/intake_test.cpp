@@ -9,7 +9,7 @@
 #include "job/message_pump.h"
 #include "job/print_job.h"
 #include "orvikctr.h"
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 #include "recording_console.h"
 #include "settings/fax_settings.h"
 #include "job_fixture.h"
@@ -50,10 +50,10 @@ HGLOBAL MakeBlock(std::uint32_t code, const std::wstring& path, SIZE_T size, boo
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     auto* data = static_cast<unsigned char*>(GlobalLock(block));
     std::memcpy(data, &code, std::min<SIZE_T>(sizeof code, size));
-    SIZE_T room = size > kFilePathOffset ? (size - kFilePathOffset) / 2 : 0;
+    SIZE_T room = size > kNoticePathOffset ? (size - kNoticePathOffset) / 2 : 0;
     SIZE_T units = std::min<SIZE_T>(path.size(), terminate && room ? room - 1 : room);
     if (units)
-        std::memcpy(data + kFilePathOffset, path.data(), units * 2);
+        std::memcpy(data + kNoticePathOffset, path.data(), units * 2);
     GlobalUnlock(block);
     return block;
 }
@@ -184,7 +184,7 @@ TEST_F(Intake, MalformedBlocksAreHandledSafely)
 
     // A name without terminator ends at the block's end.
     job.WMPrnPipeNotify(
-        reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"abcdef", kFilePathOffset + 6, false)));
+        reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"abcdef", kNoticePathOffset + 6, false)));
     EXPECT_EQ(job.JobIniName, "abc");
 
     job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_OUTPUT_FILE, L"", 2, false)));

@@ -102,7 +102,7 @@ void JobFixture::WriteSettings(const std::string& extra)
 
 void JobFixture::EndDoc()
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kFilePathOffset + 2);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2);
     auto* data = static_cast<std::uint32_t*>(GlobalLock(block));
     *data = PMT_END_DOC;
     GlobalUnlock(block);

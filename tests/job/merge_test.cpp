@@ -224,10 +224,10 @@ TEST_F(Merge, ANotificationInsideTheExclusiveWaitWaitsForTheJobsEnd)
     std::string next = Spool() + "\\JOB2.INI";
     WriteFileText(next, "the next job");
     // Queued now, taken by the wait's first message pump.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kFilePathOffset + 2 * (next.size() + 1));
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2 * (next.size() + 1));
     auto* data = static_cast<unsigned char*>(GlobalLock(block));
     for (std::size_t i = 0; i < next.size(); ++i)
-        data[kFilePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);
+        data[kNoticePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);
     GlobalUnlock(block);
     PostMessageA(window, WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 std::string Header(std::uint32_t code, std::uint32_t units)
 {

@@ -9,7 +9,7 @@
 #include "notice_window.h"
 #include "orvikctr.h"
 #include "pipe_test_client.h"
-#include "prn_pipe_wire.h"
+#include "product/prn_pipe.h"
 
 namespace {
 
