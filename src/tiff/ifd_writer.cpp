@@ -2,22 +2,24 @@
 
 #include <algorithm>
 
+#include "tiff/tiff_tags.h"
+
 namespace faxtiff {
 
 void IfdWriter::Shorts(std::uint16_t tag, const std::vector<std::uint16_t>& values) {
-    Field f{tag, 3, static_cast<std::uint32_t>(values.size()), std::vector<std::uint8_t>(values.size() * 2)};
+    Field f{tag, kShort, static_cast<std::uint32_t>(values.size()), std::vector<std::uint8_t>(values.size() * 2)};
     for (std::size_t i = 0; i < values.size(); ++i) Put16(f.data.data() + 2 * i, values[i], order_);
     fields_.push_back(std::move(f));
 }
 
 void IfdWriter::Longs(std::uint16_t tag, const std::vector<std::uint32_t>& values) {
-    Field f{tag, 4, static_cast<std::uint32_t>(values.size()), std::vector<std::uint8_t>(values.size() * 4)};
+    Field f{tag, kLong, static_cast<std::uint32_t>(values.size()), std::vector<std::uint8_t>(values.size() * 4)};
     for (std::size_t i = 0; i < values.size(); ++i) Put32(f.data.data() + 4 * i, values[i], order_);
     fields_.push_back(std::move(f));
 }
 
 void IfdWriter::RationalValue(std::uint16_t tag, Rational value) {
-    Field f{tag, 5, 1, std::vector<std::uint8_t>(8)};
+    Field f{tag, kRational, 1, std::vector<std::uint8_t>(8)};
     Put32(f.data.data(), value.numerator, order_);
     Put32(f.data.data() + 4, value.denominator, order_);
     fields_.push_back(std::move(f));

@@ -6,6 +6,7 @@
 #include "tiff/ifd_writer.h"
 #include "tiff/page_bitmap.h"
 #include "tiff/tiff_error.h"
+#include "tiff/tiff_tags.h"
 
 namespace faxtiff {
 namespace {
@@ -86,27 +87,27 @@ PageBlock BuildPageBlock(const Page& page, SaveCompression compression, ByteOrde
     for (std::uint32_t count : stripByteCounts) coded += count;
     CheckCodedSize(info.width, info.length, coded);
     IfdWriter ifd(order);
-    ifd.Longs(254, {2});  // NewSubfileType: one page of a multi-page document
-    ifd.Longs(256, {info.width});
-    ifd.Longs(257, {info.length});
-    ifd.Shorts(258, {1});
-    ifd.Shorts(259, {coding.compression});
-    ifd.Shorts(262, {info.photometric});
-    ifd.Shorts(266, {1});
-    ifd.Longs(273, stripOffsets);
-    if (info.orientation != 1) ifd.Shorts(274, {info.orientation});
-    ifd.Shorts(277, {1});
-    ifd.Longs(278, {rowsPerStrip});
-    ifd.Longs(279, stripByteCounts);
+    ifd.Longs(kNewSubfileType, {2});  // one page of a multi-page document
+    ifd.Longs(kImageWidth, {info.width});
+    ifd.Longs(kImageLength, {info.length});
+    ifd.Shorts(kBitsPerSample, {1});
+    ifd.Shorts(kCompression, {coding.compression});
+    ifd.Shorts(kPhotometric, {info.photometric});
+    ifd.Shorts(kFillOrder, {1});
+    ifd.Longs(kStripOffsets, stripOffsets);
+    if (info.orientation != 1) ifd.Shorts(kOrientation, {info.orientation});
+    ifd.Shorts(kSamplesPerPixel, {1});
+    ifd.Longs(kRowsPerStrip, {rowsPerStrip});
+    ifd.Longs(kStripByteCounts, stripByteCounts);
     if (info.resolution) {
-        ifd.RationalValue(282, info.resolution->x);
-        ifd.RationalValue(283, info.resolution->y);
-        ifd.Shorts(296, {info.resolution->unit});
+        ifd.RationalValue(kXResolution, info.resolution->x);
+        ifd.RationalValue(kYResolution, info.resolution->y);
+        ifd.Shorts(kResolutionUnit, {info.resolution->unit});
     }
-    ifd.Shorts(284, {1});
-    if (coding.compression == 3) ifd.Longs(292, {coding.t4Options});
-    if (coding.compression == 4) ifd.Longs(293, {0});
-    if (number) ifd.Shorts(297, {number->index, number->total});
+    ifd.Shorts(kPlanarConfiguration, {1});
+    if (coding.compression == 3) ifd.Longs(kT4Options, {coding.t4Options});
+    if (coding.compression == 4) ifd.Longs(kT6Options, {0});
+    if (number) ifd.Shorts(kPageNumber, {number->index, number->total});
     std::uint64_t ifdOffset = ifd.AppendTo(block.bytes, offset);
     // Offsets above were cut to 32 bits; past this limit they would be wrong.
     if (offset + block.bytes.size() > kMaxFileSize)

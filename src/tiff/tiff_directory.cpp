@@ -8,37 +8,12 @@
 
 #include "tiff/page_bitmap.h"
 #include "tiff/tiff_error.h"
+#include "tiff/tiff_tags.h"
 
 namespace faxtiff {
 namespace {
 
 constexpr std::uint32_t kIfdEntrySize = 12;
-
-enum Tag : std::uint16_t {
-    kImageWidth = 256,
-    kImageLength = 257,
-    kBitsPerSample = 258,
-    kCompression = 259,
-    kPhotometric = 262,
-    kFillOrder = 266,
-    kStripOffsets = 273,
-    kOrientation = 274,
-    kSamplesPerPixel = 277,
-    kRowsPerStrip = 278,
-    kStripByteCounts = 279,
-    kXResolution = 282,
-    kYResolution = 283,
-    kPlanarConfiguration = 284,
-    kT4Options = 292,
-    kT6Options = 293,
-    kResolutionUnit = 296,
-    kTileWidth = 322,
-    kTileLength = 323,
-    kTileOffsets = 324,
-    kTileByteCounts = 325,
-};
-
-enum Type : std::uint16_t { kByte = 1, kShort = 3, kLong = 4, kRational = 5 };
 
 struct Entry {
     std::uint16_t tag = 0;
