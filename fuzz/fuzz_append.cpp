@@ -56,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         faxtiff::PageAppender appender(path);
         opened = true;
         pagesBefore = appender.PageCount();
-        faxtiff::gWritesBeforeFailure = failingWrite;
+        faxtiff::seams::WritesBeforeFailure = failingWrite;
         appender.Append(NewPage(), compression);
-        faxtiff::gWritesBeforeFailure = -1;
+        faxtiff::seams::WritesBeforeFailure = -1;
     } catch (const faxtiff::TiffError&) {
-        faxtiff::gWritesBeforeFailure = -1;
+        faxtiff::seams::WritesBeforeFailure = -1;
         // Refused: not a byte changed. Failed: the old bytes stand, maybe with the new
         // page's data after them, and the file still holds just its old pages.
         std::vector<std::uint8_t> after = ReadAll(path);

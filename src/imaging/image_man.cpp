@@ -48,7 +48,7 @@ public:
 
 }  // namespace
 
-DISPID TImageMan::FailingDispId = DISPID_UNKNOWN;
+DISPID seams::FailingDispId = DISPID_UNKNOWN;
 
 TImageMan::TImageMan()
 {
@@ -70,7 +70,7 @@ void TImageMan::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char
     EXCEPINFO exception{};
     VARIANT result;
     VariantInit(&result);
-    HRESULT status = id == FailingDispId
+    HRESULT status = id == seams::FailingDispId
                          ? E_FAIL
                          : control_->Invoke(id, IID_NULL, 0, flags, &parameters,
                                             flags == DISPATCH_METHOD ? &result : nullptr,

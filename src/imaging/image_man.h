@@ -8,6 +8,12 @@
 
 #include "product/imaging_control.h"
 
+// Seams for tests (in one style across the program: variables of namespace seams).
+namespace seams {
+// Calls of this member fail as the control's own failures do.
+extern DISPID FailingDispId;
+}  // namespace seams
+
 class TImageMan {
 public:
     // Creates the control by its class identifier; raises when it is missing or
@@ -25,9 +31,6 @@ public:
     void SetCompression(short value);
     // Writes the current image to fileName; with AppendImage as its new last page.
     void SaveAs(const std::string& fileName);
-
-    // Seam for tests: calls of this member fail as the control's own failures do.
-    static DISPID FailingDispId;
 
 private:
     void Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char* what);

@@ -9,7 +9,7 @@
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
 
-bool (*TPrintJob::ClearFaxApiEntry)() = ClearGXAPIFileName;
+bool (*seams::ClearGXAPIFileName)() = ::ClearGXAPIFileName;
 
 namespace {
 
@@ -67,8 +67,8 @@ void TPrintJob::HandOffToFaxApi()
     DeleteNamedFile(target);
     DeliverMergedFile(target);
     debug("deleted orvik temp files.  Before clearTessavel");
-    if (!ClearFaxApiEntry())
-        ClearFaxApiEntry();
+    if (!seams::ClearGXAPIFileName())
+        seams::ClearGXAPIFileName();
     debug("After clearTessavel");
 }
 

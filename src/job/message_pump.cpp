@@ -4,14 +4,14 @@
 
 #include "base/message_pump.h"
 
-InfoBoxFunction ShowInfoBoxHook = nullptr;
+void (*seams::InfoBox)(const std::string& text) = nullptr;
 
 void PumpOneMessage() { DispatchOneMessage(QuitRequest::Leave); }
 
 void ShowInfoBox(const std::string& text)
 {
-    if (ShowInfoBoxHook) {
-        ShowInfoBoxHook(text);
+    if (seams::InfoBox) {
+        seams::InfoBox(text);
         return;
     }
     // The whole text: a path in it is never cut to a name that could mean another file.

@@ -7,6 +7,7 @@ void PumpOneMessage();
 // Modal "Information" box without owner; returns when the user closes it.
 void ShowInfoBox(const std::string& text);
 
-// Seam for tests: replaces the message box.
-using InfoBoxFunction = void (*)(const std::string& text);
-extern InfoBoxFunction ShowInfoBoxHook;
+namespace seams {
+// Replaces the message box.
+extern void (*InfoBox)(const std::string& text);
+}  // namespace seams

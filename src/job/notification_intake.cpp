@@ -7,7 +7,7 @@
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
 
-DWORD TPrintJob::EndDocPauseMs = 4000;
+DWORD seams::EndDocPauseMs = 4000;
 
 namespace {
 
@@ -108,7 +108,7 @@ void TPrintJob::HandleNotice(WPARAM wParam)
 void TPrintJob::ProcessEndDoc()
 {
     debug("==============START: PMT_END_DOC");
-    Sleep(EndDocPauseMs);
+    Sleep(seams::EndDocPauseMs);
     debug("After sleep");
     readQFSchINI();
     debug("After readQFSchIni");

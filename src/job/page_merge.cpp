@@ -5,7 +5,7 @@
 #include "product/job_file.h"
 #include "settings/profile.h"
 
-int TPrintJob::ExclusiveAccessAttempts = 500001;
+int seams::ExclusiveAccessAttempts = 500001;
 
 namespace {
 
@@ -111,7 +111,7 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
 HFILE TPrintJob::WaitExclusiveAccess(const std::string& imageName)
 {
     HFILE handle = HFILE_ERROR;
-    for (int attempt = 0; attempt < ExclusiveAccessAttempts; ++attempt) {
+    for (int attempt = 0; attempt < seams::ExclusiveAccessAttempts; ++attempt) {
         handle = _lopen(imageName.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
         PumpOneMessage();
         if (handle != HFILE_ERROR && handle > 0)

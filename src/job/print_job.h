@@ -16,6 +16,14 @@
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
 
 
+namespace seams {
+// The pause before the settings reload at the end of a document, the open attempts
+// made for each page image, and the settings entry's clear.
+extern DWORD EndDocPauseMs;
+extern int ExclusiveAccessAttempts;
+extern bool (*ClearGXAPIFileName)();
+}  // namespace seams
+
 // Shows an error that left a notification's handling (the standard error box).
 using ErrorReporter = void (*)(const std::exception& error);
 
@@ -45,12 +53,6 @@ public:
     // Scratch copy of the name of each file deleted during a job.
     std::string FileNameBuffer;
 
-    // Seams for tests: the pause before the settings reload at the end of a document,
-    // and the open attempts made for each page image.
-    static DWORD EndDocPauseMs;
-    static int ExclusiveAccessAttempts;
-    // Seam for tests: the settings entry's clear (ClearGXAPIFileName).
-    static bool (*ClearFaxApiEntry)();
 
 private:
     void HandleNotice(WPARAM wParam);

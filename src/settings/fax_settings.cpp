@@ -8,8 +8,8 @@
 #include "settings/profile.h"
 
 TFaxSettings FaxSettings;
-WindowsDirectoryFunction FetchWindowsDirectory = GetWindowsDirectoryA;
-int ClearGXAPIAttempts = 5001;
+UINT(WINAPI* seams::WindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
+int seams::ClearGXAPIAttempts = 5001;
 
 namespace {
 
@@ -19,7 +19,7 @@ std::string LastWindowsDirectory;
 bool FetchSettingsDirectory()
 {
     char buffer[kMaxDirLength + 1] = {};
-    UINT length = FetchWindowsDirectory(buffer, sizeof buffer);
+    UINT length = seams::WindowsDirectory(buffer, sizeof buffer);
     if (length == 0)
         return false;
     // A longer directory does not fit the buffer: the call then fills nothing
@@ -113,7 +113,7 @@ bool ClearGXAPIFileName()
 {
     const std::string path = SettingsPath();
     HFILE handle = HFILE_ERROR;
-    for (int attempt = 0; attempt < ClearGXAPIAttempts; ++attempt) {
+    for (int attempt = 0; attempt < seams::ClearGXAPIAttempts; ++attempt) {
         handle = _lopen(path.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
         if (handle != HFILE_ERROR && handle > 0)
             break;

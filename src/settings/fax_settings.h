@@ -39,8 +39,9 @@ bool ClearGXAPIFileName();
 // The settings file's path for a Windows directory.
 std::string SettingsFilePath(const std::string& windowsDirectory);
 
-// Seams for tests: where the Windows directory comes from, and how many exclusive-open
-// attempts the clear makes.
-using WindowsDirectoryFunction = UINT(WINAPI*)(LPSTR buffer, UINT size);
-extern WindowsDirectoryFunction FetchWindowsDirectory;
+namespace seams {
+// Where the Windows directory comes from, and how many exclusive-open attempts the
+// clear makes.
+extern UINT(WINAPI* WindowsDirectory)(LPSTR buffer, UINT size);
 extern int ClearGXAPIAttempts;
+}  // namespace seams

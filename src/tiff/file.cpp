@@ -18,7 +18,7 @@
 
 namespace faxtiff {
 
-int gWritesBeforeFailure = -1;
+int seams::WritesBeforeFailure = -1;
 
 namespace {
 
@@ -253,7 +253,7 @@ void File::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
 void File::Write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     std::string what = "writing " + std::to_string(bytes.size()) + " bytes at offset " + std::to_string(offset) +
                        " failed";
-    if (gWritesBeforeFailure >= 0 && gWritesBeforeFailure-- == 0)
+    if (seams::WritesBeforeFailure >= 0 && seams::WritesBeforeFailure-- == 0)
         throw TiffError(what + " (" + std::make_error_code(std::errc::io_error).message() + ")");
     for (std::size_t done = 0; done < bytes.size();) {
         std::int64_t n = WriteAt(handle_, offset + done, bytes.data() + done, std::min(bytes.size() - done, kMaxChunk));

@@ -56,8 +56,10 @@ private:
 // Create left behind.
 void RemoveLeftover(const std::string& path);
 
-// Test seam: when 0 or more, that many more Writes go through and the next one fails
-// as a failing disk's would, writing nothing; then it is -1 (no failure) again.
-extern int gWritesBeforeFailure;
+namespace seams {
+// When 0 or more, that many more Writes go through and the next one fails as a
+// failing disk's would, writing nothing; then it is -1 (no failure) again.
+extern int WritesBeforeFailure;
+}  // namespace seams
 
 }  // namespace faxtiff

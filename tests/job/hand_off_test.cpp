@@ -69,9 +69,9 @@ TEST_F(HandOff, AFailedClearIsTriedOnceMore)
     MergedFileWithoutNewPages();
     Clears = 0;
     SettingsPath = dir / "QFSCH.INI";
-    TPrintJob::ClearFaxApiEntry = ClearWhileHeldTheFirstTime;
+    seams::ClearGXAPIFileName = ClearWhileHeldTheFirstTime;
     EndDoc();
-    TPrintJob::ClearFaxApiEntry = ClearGXAPIFileName;
+    seams::ClearGXAPIFileName = ClearGXAPIFileName;
     EXPECT_EQ(Clears, 2);
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
     EXPECT_TRUE(Logged("After clearTessavel"));

@@ -83,18 +83,18 @@ protected:
         Notices = 0;
         InfoBoxes.clear();
         WindowsDir = dir.Path();
-        FetchWindowsDirectory = TestWindowsDirectory;
+        seams::WindowsDirectory = TestWindowsDirectory;
         // No scheduler in the program directory: the hand-off shows nothing.
         WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() +
                                              "\\\r\nPrivateDir=" + dir.Path() + "\\\r\n");
-        ShowInfoBoxHook = RecordInfoBox;
-        TPrintJob::EndDocPauseMs = 0;
+        seams::InfoBox = RecordInfoBox;
+        seams::EndDocPauseMs = 0;
         DebugMode = true;
     }
     void TearDown() override
     {
-        FetchWindowsDirectory = GetWindowsDirectoryA;
-        ShowInfoBoxHook = nullptr;
+        seams::WindowsDirectory = GetWindowsDirectoryA;
+        seams::InfoBox = nullptr;
         DebugMode = false;
     }
 
@@ -302,7 +302,7 @@ TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
 {
     // While the first job's box is open, the settings break and two more notifications
     // arrive: an end of document, which fails, and a new job's name.
-    ShowInfoBoxHook = [](const std::string& text) {
+    seams::InfoBox = [](const std::string& text) {
         InfoBoxes.push_back(text);
         if (InfoBoxes.size() > 1)
             return;

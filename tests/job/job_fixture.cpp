@@ -48,12 +48,12 @@ void JobFixture::TearDownTestSuite() {}
 void JobFixture::SetUp()
 {
     WindowsDir = dir.Path();
-    FetchWindowsDirectory = TestWindowsDirectory;
+    seams::WindowsDirectory = TestWindowsDirectory;
     InfoBoxes = &infoBoxes;
-    ShowInfoBoxHook = RecordInfoBox;
-    TPrintJob::EndDocPauseMs = 0;
-    TPrintJob::ExclusiveAccessAttempts = 300;
-    ClearGXAPIAttempts = 50;
+    seams::InfoBox = RecordInfoBox;
+    seams::EndDocPauseMs = 0;
+    seams::ExclusiveAccessAttempts = 300;
+    seams::ClearGXAPIAttempts = 50;
     DebugMode = true;
     CreateDirectoryA(Spool().c_str(), nullptr);
     CreateDirectoryA(Private().c_str(), nullptr);
@@ -71,8 +71,8 @@ void JobFixture::TearDown()
 {
     job.reset();
     im.reset();
-    FetchWindowsDirectory = GetWindowsDirectoryA;
-    ShowInfoBoxHook = nullptr;
+    seams::WindowsDirectory = GetWindowsDirectoryA;
+    seams::InfoBox = nullptr;
     DebugMode = false;
 }
 

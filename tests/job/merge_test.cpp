@@ -154,9 +154,9 @@ TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
 {
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
-    TImageMan::FailingDispId = ImageManDispId::AppendImage;
+    seams::FailingDispId = ImageManDispId::AppendImage;
     EndDoc();
-    TImageMan::FailingDispId = DISPID_UNKNOWN;
+    seams::FailingDispId = DISPID_UNKNOWN;
     EXPECT_TRUE(FileExists(p1));
     Lines lines = console.Messages();
     auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION: outer im code");

@@ -34,8 +34,8 @@ protected:
     void SetUp() override
     {
         WindowsDir = dir.Path();
-        FetchWindowsDirectory = TestWindowsDirectory;
-        ClearGXAPIAttempts = 50;
+        seams::WindowsDirectory = TestWindowsDirectory;
+        seams::ClearGXAPIAttempts = 50;
         FaxSettings = TFaxSettings{};
         GetCurrentDirectoryA(sizeof savedCwd, savedCwd);
         SetCurrentDirectoryA(dir.Path().c_str());
@@ -43,7 +43,7 @@ protected:
     void TearDown() override
     {
         SetCurrentDirectoryA(savedCwd);
-        FetchWindowsDirectory = GetWindowsDirectoryA;
+        seams::WindowsDirectory = GetWindowsDirectoryA;
     }
     void WriteIni(const std::string& text) { WriteFileText(dir / "QFSCH.INI", text); }
 

@@ -65,9 +65,9 @@ TEST(AppendFiles, ADestinationThatFailsPartWaySaysHowManyPagesWentIn) {
     std::string dest = dir / "fax.tif", source = dir / "three.tif";
     tifftest::WriteFileBytes(source, ThreePages(0));
     faxtiff::AppendPage(dest, faxtiff::Page::FromBitmap(Sheet(9)), SaveCompression::Group4);
-    faxtiff::gWritesBeforeFailure = 2;  // the first page's data and link, then the second's data fails
+    faxtiff::seams::WritesBeforeFailure = 2;  // the first page's data and link, then the second's data fails
     std::string message = MergeError(dest, {source});
-    faxtiff::gWritesBeforeFailure = -1;
+    faxtiff::seams::WritesBeforeFailure = -1;
     EXPECT_TRUE(message.starts_with(dest + ": adding the new page: writing ")) << message;
     EXPECT_TRUE(message.ends_with("; the file still holds its old pages; the first 1 of the 3 new pages went in"))
         << message;

@@ -22,11 +22,11 @@ TEST(File, WritesWhatItSaysAndNothingElse) {
     {
         File file = File::Create(path);
         file.Write(0, Bytes({1, 2, 3, 4}));
-        faxtiff::gWritesBeforeFailure = 1;
+        faxtiff::seams::WritesBeforeFailure = 1;
         file.Write(4, Bytes({5}));
         EXPECT_EQ(ErrorOf([&] { file.Write(5, Bytes({6, 7})); }).substr(0, 36),
                   "writing 2 bytes at offset 5 failed (");
-        EXPECT_EQ(faxtiff::gWritesBeforeFailure, -1);
+        EXPECT_EQ(faxtiff::seams::WritesBeforeFailure, -1);
         file.Write(8, Bytes({9}));
         EXPECT_EQ(file.Size(), 9u);
         std::uint8_t back[3];

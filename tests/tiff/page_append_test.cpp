@@ -220,9 +220,9 @@ TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages) {
     for (const auto& [writesBefore, step] : failures) {
         {
             faxtiff::PageAppender appender(path);
-            faxtiff::gWritesBeforeFailure = writesBefore;
+            faxtiff::seams::WritesBeforeFailure = writesBefore;
             std::string message = tifftest::ErrorOf([&] { appender.Append(FaxPage(2), SaveCompression::Group4); });
-            faxtiff::gWritesBeforeFailure = -1;
+            faxtiff::seams::WritesBeforeFailure = -1;
             EXPECT_TRUE(message.starts_with(path + ": " + step)) << message;
             EXPECT_TRUE(message.ends_with("; the file still holds its old pages")) << message;
         }
@@ -272,9 +272,9 @@ TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory) {
     // A creation that fails removes its temporary file and leaves the old one.
     std::string page = dir / "page.tif";
     faxtiff::WritePage(page, FaxPage(1), SaveCompression::Group4);
-    faxtiff::gWritesBeforeFailure = 1;
+    faxtiff::seams::WritesBeforeFailure = 1;
     EXPECT_THROW(faxtiff::WritePage(page, FaxPage(2), SaveCompression::Group4), TiffError);
-    faxtiff::gWritesBeforeFailure = -1;
+    faxtiff::seams::WritesBeforeFailure = -1;
     EXPECT_FALSE(tifftest::FileExists(page + ".partial"));
     EXPECT_EQ(faxtiff::LoadPage(page).Bitmap(), FaxPage(1).Bitmap());
 
