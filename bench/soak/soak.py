@@ -15,6 +15,7 @@ import re
 import shutil
 import subprocess
 import sys
+import threading
 import time
 
 from soak_account import account, print_table
@@ -127,7 +128,7 @@ class Soak:
         fault = self.schedule[index]
         pages = self.rng.randint(1, 30)
         if fault in ("kill_merge", "hold_page_brief", "hold_page_whole", "page_missing",
-                     "page_not_tiff", "settings_held"):
+                     "page_not_tiff", "settings_held", "disk_full_save"):
             pages = max(pages, 3)
         job = self.new_job(fault, pages)
         queued_before = self.px.queue_entries()
@@ -325,9 +326,17 @@ class Soak:
         self.px.empty_small_disk()
         if not self.print_job(job, spool="S:\\SPOOL\\"):
             return
-        # The disk fills up (another program) before the merged file can take every page.
-        self.px.fill_small_disk(leave=self.rng.randint(0, 40000))
-        self.wait_done(job, queued_before, boxes_before)
+        # Once the merged file holds its first page, another program fills the disk and
+        # takes whatever the merge frees (each merged page image is deleted) at once.
+        ini = self.px.unix_path(job["ini"])
+        wait_for(lambda: not self.page_image(job, 1).exists(), 60, "merge did not start")
+        filling = threading.Thread(target=self.px.keep_small_disk_full,
+                                   args=(0, lambda: not ini.exists()))
+        filling.start()
+        try:
+            self.wait_done(job, queued_before, boxes_before)
+        finally:
+            filling.join()
 
     def fault_disk_full_copy(self, job, queued_before, boxes_before):
         self.px.empty_small_disk()

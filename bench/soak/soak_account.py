@@ -59,6 +59,8 @@ def account(soak, foreign_before, foreign_after):
     counts = collections.Counter()
     findings = list(soak.findings)
     fax_pages = collections.defaultdict(list)   # fax -> [(index, job, page)]
+    silent = collections.defaultdict(list)      # (job, fault, folder) -> pages
+    lost = collections.defaultdict(list)        # (job, fault, pages) -> pages
     for job in soak.jobs:
         job["outcome"] = collections.Counter()
         for page, source in enumerate(job["sources"], start=1):
@@ -84,15 +86,22 @@ def account(soak, foreign_before, foreign_after):
                                            for s in left)
                 outcome = KEPT if said else KEPT_SILENT
                 if not said:
-                    findings.append("job %d (%s) page %d kept in %s with no box or kept name" %
-                                    (job["id"], job["fault"], page, left[0][1]))
+                    silent[(job["id"], job["fault"], str(left[0][1].parent))].append(page)
             else:
                 outcome = LOST
-                findings.append("job %d (%s) page %d of %d LOST" %
-                                (job["id"], job["fault"], page, job["pages"]))
+                lost[(job["id"], job["fault"], job["pages"])].append(page)
             job["outcome"][outcome] += 1
             counts[outcome] += 1
 
+    for (job, fault, folder), pages in silent.items():
+        findings.append("job %d (%s): pages %s kept in %s with no box and no kept name" %
+                        (job, fault, pages, folder))
+    for (job, fault, total), pages in lost.items():
+        findings.append("job %d (%s): pages %s of %d LOST" % (job, fault, pages, total))
+    for job in soak.jobs:
+        if job["removed"] and not job["boxes"]:
+            findings.append("job %d (%s): page %s unusable, the fax went without it and no "
+                            "box said so" % (job["id"], job["fault"], job["removed"]))
     for fax, pages in fax_pages.items():
         pages.sort()
         jobs = sorted({job for _, job, _ in pages})
@@ -155,7 +164,7 @@ def print_table(soak, result):
     print("  bound: working set and private bytes within +%d MB, handles within +%d of "
           "after 10 jobs: %s" % (soak.memory_growth // (1024 * 1024), soak.handle_growth,
                                  "kept" if memory_ok else "EXCEEDED"))
-    ok = counts[LOST] == 0 and not result["foreign"] and result["final_ok"] and memory_ok
+    ok = counts[LOST] == 0 and counts[KEPT_SILENT] == 0 and not result["foreign"] and result["final_ok"] and memory_ok
     print("RESULT: %s" % ("PASS" if ok else "FAIL"))
     print("=" * 78)
     return ok

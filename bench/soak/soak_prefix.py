@@ -263,6 +263,12 @@ class Prefix:
         with open(self.small_disk / "filler", "ab") as filler:
             filler.write(b"\0" * max(0, free - leave))
 
+    def keep_small_disk_full(self, leave, done):
+        """Takes up the disk's free space but `leave` bytes until done() is true."""
+        while not done():
+            self.fill_small_disk(leave)
+            time.sleep(0.005)
+
     def collect_api_file(self):
         """Plays the fax API: takes each hand-off file once the program let go of it."""
         for folder in (self.soak / "API", self.small_disk):
