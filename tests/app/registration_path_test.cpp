@@ -21,6 +21,15 @@ protected:
     {
         return "\"" + BinDir() + "\\TAVON.exe\"" + arguments;
     }
+    // The program's start-up box with that text; once it is closed, the program ends.
+    static void ExpectBoxThenEnd(RunningProgram& tavon, const std::string& text)
+    {
+        HWND box = WaitForWindow("#32770", "Tavon");
+        ASSERT_TRUE(box);
+        EXPECT_EQ(MessageBoxText(box), text);
+        PressOk(box);
+        EXPECT_EQ(tavon.Wait(), 0);
+    }
     // The command line the tool logged, once its line is complete.
     std::string ZepCommandLine() const
     {
@@ -72,11 +81,7 @@ TEST_F(RegistrationPath, ProgDirWithoutBackslashFailsToStartTheTool)
 {
     settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\r\n");
     RunningProgram tavon(Tavon(""));
-    HWND box = WaitForWindow("#32770", "Tavon");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageBoxText(box), "Could not register Image ActiveX Control");
-    PressOk(box);
-    EXPECT_EQ(tavon.Wait(), 0);
+    ExpectBoxThenEnd(tavon, "Could not register Image ActiveX Control");
     EXPECT_FALSE(FileExists(progDir + "\\ZEP.LOG"));
 }
 
@@ -84,11 +89,7 @@ TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
 {
     settings.Write("[Quilfa]\r\nUser=0001\r\n");
     RunningProgram tavon(Tavon(" /D"));
-    HWND box = WaitForWindow("#32770", "Tavon");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageBoxText(box), "You must run Kalmset and Set User first.");
-    PressOk(box);
-    EXPECT_EQ(tavon.Wait(), 0);
+    ExpectBoxThenEnd(tavon, "You must run Kalmset and Set User first.");
     // The tool is then looked for in the usual places: beside the program. It has
     // ended once it logged its outcome, and put no control file in place after this.
     std::string log = BinDir() + "\\ZEP.LOG";
@@ -104,9 +105,5 @@ TEST_F(RegistrationPath, OverlongProgDirIsReportedNotCut)
 {
     settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\" + std::string(300, 'x') + "\\\r\n");
     RunningProgram tavon(Tavon(""));
-    HWND box = WaitForWindow("#32770", "Tavon");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageBoxText(box), "Could not register Image ActiveX Control");
-    PressOk(box);
-    EXPECT_EQ(tavon.Wait(), 0);
+    ExpectBoxThenEnd(tavon, "Could not register Image ActiveX Control");
 }
