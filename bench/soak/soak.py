@@ -19,7 +19,7 @@ import threading
 import time
 
 from soak_account import account, print_table
-from soak_prefix import Prefix
+from soak_prefix import Prefix, wait_for
 
 JOBS = int(os.environ.get("SOAK_JOBS", "200"))
 SEED = int(os.environ.get("SOAK_SEED", "1"))
@@ -34,17 +34,6 @@ FAULTS = ["hold_page_brief", "hold_page_whole", "page_missing", "page_not_tiff",
 JOB_TIMEOUT = 900.0        # the whole-wait hold spends 500001 open attempts (minutes)
 MEMORY_GROWTH_BYTES = 16 * 1024 * 1024
 HANDLE_GROWTH = 32
-
-
-def wait_for(condition, timeout, what):
-    """Polls an outcome the run cannot be told about otherwise (a file, a log line)."""
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.02)
-    raise TimeoutError(what)
 
 
 class Soak:

@@ -15,6 +15,7 @@ HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe"]
 
 
 def wait_for(condition, timeout, what):
+    """Polls for an outcome the program gives no signal of (a file, a log line)."""
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         value = condition()
