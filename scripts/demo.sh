@@ -32,12 +32,16 @@ echo "demo: ZEP registered the imaging control: $(tail -n 1 "$prog/ZEP.LOG" | tr
 
 "$run" 'C:\FAX\PROG\TAVON.EXE' /D &
 cp "$here/sample_letter.txt" "$WINEPREFIX/drive_c/FAX/letter.txt"
+# Printed as soon as TAVON.EXE serves the printer pipe; the last refusal is shown.
 printed=no
 for attempt in $(seq 1 40); do
-    if "$run" 'C:\FAX\PROG\FAXPRINT.EXE' 'C:\FAX\letter.txt'; then printed=yes; break; fi
+    if "$run" 'C:\FAX\PROG\FAXPRINT.EXE' 'C:\FAX\letter.txt' 2>"$WINEPREFIX/faxprint.err"; then
+        printed=yes
+        break
+    fi
     sleep 0.5
 done
-[ $printed = yes ] || { echo "demo: TAVON.EXE did not take the print job" >&2; exit 1; }
+[ $printed = yes ] || { cat "$WINEPREFIX/faxprint.err" >&2; echo "demo: TAVON.EXE did not take the print job" >&2; exit 1; }
 
 log="$prog/outbox/queue.log"
 for attempt in $(seq 1 60); do
