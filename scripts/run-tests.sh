@@ -4,7 +4,7 @@
 # trees together take little longer than one. Each tree has its own X display and one
 # fresh Wine prefix; its lines are marked with its name.
 # Where the kernel cannot run 32-bit programs the 32-bit tree is skipped, loudly, unless
-# KELVARIN_REQUIRE_32BIT=1 (CI) makes that a failure.
+# KELVARIN_REQUIRE_32BIT=1 makes that a failure.
 # Usage: run-tests.sh NATIVE_DIR WIN64_DIR WIN32_DIR
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
