@@ -1,0 +1,23 @@
+#!/bin/sh
+# Nothing is lost when the power goes: a page image is deleted only after the merged file
+# holds its page on stable storage, and the merged file only after its hand-off copy is.
+# Runs one three-page job of job_tests under Wine's relay trace and reads the order of
+# FlushFileBuffers and DeleteFileA calls. Usage: durability_order.sh WINE_RUN JOB_TESTS
+set -e
+run=$1
+tests=$2
+trace=$(mktemp)
+trap 'rm -f "$trace"' EXIT
+"$run" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
+    /d 'KERNEL32.FlushFileBuffers;KERNEL32.DeleteFileA' /f >/dev/null 2>&1
+WINEDEBUG=+relay "$run" "$tests" --gtest_filter=Merge.PagesFromFirstToTotalInOrder \
+    >/dev/null 2>"$trace"
+# F: a flush; P: a page image deleted; M: the merged file deleted.
+order=$(grep -E '^[0-9a-f]+:Call KERNEL32\.(FlushFileBuffers|DeleteFileA)' "$trace" |
+    sed -E -e 's/.*FlushFileBuffers.*/F/' -e 's/.*JOB1_P[0-9]\.TIF.*/P/' \
+           -e 's/.*JOB1\.TIF.*/M/' -e '/^[FPM]$/!d' | tr -d '\n')
+echo "durability_order: $order"
+case "$order" in
+FPFPFPF*M*) exit 0 ;;
+*) echo "durability_order: expected FPFPFPF...M (a flush before every deletion)" >&2; exit 1 ;;
+esac
