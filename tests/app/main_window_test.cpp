@@ -148,6 +148,10 @@ TEST_F(MainWindow, AKilledCopyDoesNotStopLaterStarts)
     {
         auto killed = Start(" /D");
         ASSERT_TRUE(MainWindowOf(killed->Id()));
+        // Its guard runs after the window is made: killed once its atom is there.
+        ULONGLONG deadline = GetTickCount64() + 15000;
+        while (!GlobalFindAtomA("OnlyOneTavon") && GetTickCount64() < deadline)
+            Sleep(20);
     }  // terminated: its atom reference stays behind
     ASSERT_NE(GlobalFindAtomA("OnlyOneTavon"), 0);
 
