@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/write_all.h"
+
 namespace {
 
 constexpr const wchar_t* kPipe = L"\\\\.\\pipe\\OrvikPrnPipe";
@@ -24,19 +26,6 @@ HANDLE Connect()
         if (GetLastError() != ERROR_PIPE_BUSY || !WaitNamedPipeW(kPipe, 30000))
             return INVALID_HANDLE_VALUE;
     }
-}
-
-bool WriteAll(HANDLE pipe, const void* data, DWORD size)
-{
-    auto* bytes = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(pipe, bytes, size, &written, nullptr) || written == 0)
-            return false;
-        bytes += written;
-        size -= written;
-    }
-    return true;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/write_all.h"
 #include "product/prn_pipe.h"
 
 namespace {
@@ -11,19 +12,6 @@ constexpr DWORD kBusyWaitMs = 10000;
 std::string ErrorText(const char* what, DWORD error)
 {
     return std::string(what) + " (error " + std::to_string(error) + ")";
-}
-
-bool WriteAll(HANDLE pipe, const void* data, DWORD size)
-{
-    auto* bytes = static_cast<const unsigned char*>(data);
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(pipe, bytes, size, &written, nullptr) || written == 0)
-            return false;
-        bytes += written;
-        size -= written;
-    }
-    return true;
 }
 
 }  // namespace

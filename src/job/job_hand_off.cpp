@@ -5,6 +5,7 @@
 
 #include "base/file_exists.h"
 #include "base/scoped_handle.h"
+#include "base/write_all.h"
 #include "job/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
@@ -27,13 +28,8 @@ bool CopyContents(HANDLE source, HANDLE destination)
             return false;
         if (got == 0)
             return true;
-        for (DWORD done = 0; done < got;) {
-            DWORD written = 0;
-            if (!WriteFile(destination, buffer.data() + done, got - done, &written, nullptr) ||
-                written == 0)
-                return false;
-            done += written;
-        }
+        if (!WriteAll(destination, buffer.data(), got))
+            return false;
     }
 }
 
