@@ -149,9 +149,7 @@ TEST_F(MainWindow, AKilledCopyDoesNotStopLaterStarts)
         auto killed = Start(" /D");
         ASSERT_TRUE(MainWindowOf(killed->Id()));
         // Its guard runs after the window is made: killed once its atom is there.
-        ULONGLONG deadline = GetTickCount64() + 15000;
-        while (!GlobalFindAtomA("OnlyOneTavon") && GetTickCount64() < deadline)
-            Sleep(20);
+        ASSERT_TRUE(WaitUntil([] { return GlobalFindAtomA("OnlyOneTavon") != 0; }));
     }  // terminated: its atom reference stays behind
     ASSERT_NE(GlobalFindAtomA("OnlyOneTavon"), 0);
 
@@ -210,10 +208,7 @@ TEST_F(MainWindow, KeysGoToTheLogPane)
     DWORD thread = GetWindowThreadProcessId(window, nullptr);
     // Focus moves to the main window whenever it is activated, here by being shown.
     GUITHREADINFO gui{sizeof gui};
-    ULONGLONG deadline = GetTickCount64() + 10000;
-    while ((!GetGUIThreadInfo(thread, &gui) || gui.hwndFocus != console) &&
-           GetTickCount64() < deadline)
-        Sleep(50);
+    WaitUntil([&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == console; });
     EXPECT_EQ(gui.hwndFocus, console);
     PostMessageA(window, kCloseRequest, 0, 0);
     EXPECT_EQ(tavon->Wait(), 0);

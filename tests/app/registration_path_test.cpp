@@ -93,11 +93,8 @@ TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
     // The tool is then looked for in the usual places: beside the program. It has
     // ended once it logged its outcome, and put no control file in place after this.
     std::string log = BinDir() + "\\ZEP.LOG";
-    ULONGLONG deadline = GetTickCount64() + 15000;
-    while (ReadFileText(log).find("registered IMOCX32.OCX") == std::string::npos &&
-           GetTickCount64() < deadline)
-        Sleep(50);
-    EXPECT_NE(ReadFileText(log).find("registered IMOCX32.OCX"), std::string::npos);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadFileText(log).find("registered IMOCX32.OCX") != std::string::npos; }));
     DeleteFileA(log.c_str());
 }
 

@@ -207,15 +207,20 @@ std::string MessageBoxText(HWND box)
 
 void PressOk(HWND box) { PostMessageA(box, WM_COMMAND, IDOK, 0); }
 
-bool WaitForFile(const std::string& path, DWORD timeoutMs)
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!FileExists(path)) {
+    while (!done()) {
         if (GetTickCount64() > deadline)
             return false;
-        Sleep(50);
+        Sleep(20);
     }
     return true;
+}
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs)
+{
+    return WaitUntil([&] { return FileExists(path); }, timeoutMs);
 }
 
 std::string WindowsDirectory()

@@ -1,5 +1,6 @@
 #pragma once
 // What the Windows tests share: scratch directories, files, and starting programs.
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -55,6 +56,10 @@ HWND WaitForWindow(const char* className, const std::string& caption, DWORD time
 // The text of a message box, and its OK button pressed.
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+
+// Looks again and again until what another process does shows (it sends no event);
+// false when the time ran out.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
 
 // Waits until the file exists; false when the time ran out.
 bool WaitForFile(const std::string& path, DWORD timeoutMs = 15000);
