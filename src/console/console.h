@@ -29,12 +29,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <windows.h>
 
 #include "base/bound_window.h"
 #include "console/console_errors.h"
+#include "console/console_screen.h"
 #include "console/fixed_font.h"
 
 using TConsoleOptions = std::uint8_t;
@@ -46,8 +46,6 @@ constexpr TConsoleOptions coLazyWrite = 0x10;       // painting and view moves w
 constexpr TConsoleOptions coStdInput = 0x20;        // std::cin reads from this console
 constexpr TConsoleOptions coStdOutput = 0x40;       // std::cout writes to this console
 constexpr TConsoleOptions coFixedPitchOnly = 0x80;  // other fonts raise EInvalidFont
-
-enum class TConsoleLineBreak : std::uint8_t { CRLF = 0, CR = 1, LF = 2 };
 
 enum class TScrollAxis : std::uint8_t { Horizontal, Vertical };
 
@@ -74,7 +72,9 @@ extern bool ReadActive;
 // message in a message box with the error icon; the program may put its own error box here.
 extern void (*ConsoleMessageError)(const std::exception& error);
 
-class TConsole : public BoundWindow<TConsole> {
+// The window around a TConsoleScreen: it draws the screen's cells, carries out what the
+// screen reports, and moves the screen's view by scroll bars, keys and the cursor.
+class TConsole : public BoundWindow<TConsole>, private TScreenEvents {
 public:
     static constexpr int KeyBufferSize = 64;
 
@@ -99,14 +99,14 @@ public:
     // Binds and unbinds std::cin (coStdInput) and std::cout (coStdOutput). Raises
     // Exception when a stream is already bound to another console.
     void SetOptions(TConsoleOptions options);
-    int Cols() const { return cols_; }
-    int Rows() const { return rows_; }
+    int Cols() const { return screen_.Cols(); }
+    int Rows() const { return screen_.Rows(); }
     // A different size gives a blank buffer with cursor, view and ring start at 0.
     // Raises Exception for a size below 1 or a buffer above 2^31 - 1 cells.
     void SetCols(int cols);
     void SetRows(int rows);
-    TConsoleLineBreak LineBreak() const { return lineBreak_; }
-    void SetLineBreak(TConsoleLineBreak lineBreak) { lineBreak_ = lineBreak; }
+    TConsoleLineBreak LineBreak() const { return screen_.LineBreak(); }
+    void SetLineBreak(TConsoleLineBreak lineBreak) { screen_.SetLineBreak(lineBreak); }
     // The control's own font; every change of it is checked (EInvalidFont).
     TFixedFont& Font() { return font_; }
     void SetFont(const TFixedFont& font) { font_.Assign(font); }
@@ -141,35 +141,33 @@ public:
     int ReadLine(char* buffer, int capacity);
 
     // State, for callers that look at the screen.
-    int CursorX() const { return cursorX_; }
-    int CursorY() const { return cursorY_; }
-    int OriginX() const { return originX_; }
-    int OriginY() const { return originY_; }
-    int MaxOriginX() const { return maxOriginX_; }
-    int MaxOriginY() const { return maxOriginY_; }
-    int VisibleCols() const { return visibleCols_; }
-    int VisibleRows() const { return visibleRows_; }
+    int CursorX() const { return screen_.CursorX(); }
+    int CursorY() const { return screen_.CursorY(); }
+    int OriginX() const { return screen_.OriginX(); }
+    int OriginY() const { return screen_.OriginY(); }
+    int MaxOriginX() const { return screen_.MaxOriginX(); }
+    int MaxOriginY() const { return screen_.MaxOriginY(); }
+    int VisibleCols() const { return screen_.VisibleCols(); }
+    int VisibleRows() const { return screen_.VisibleRows(); }
     int CellWidth() const { return cellWidth_; }
     int CellHeight() const { return cellHeight_; }
     int CaretOffset() const { return caretOffset_; }
     int Overhang() const { return overhang_; }
-    int FirstRow() const { return firstRow_; }
+    int FirstRow() const { return screen_.FirstRow(); }
     int KeyCount() const { return keyCount_; }
     bool Focused() const { return focused_; }
     bool Reading() const { return reading_; }
     // The character of cell (x, y), logical row y; 0 outside the buffer.
-    char Cell(int x, int y) const;
+    char Cell(int x, int y) const { return screen_.Cell(x, y); }
     // Logical row y as Cols characters.
-    std::string RowText(int y) const;
+    std::string RowText(int y) const { return screen_.RowText(y); }
 
 protected:
     virtual void SetMetrics(const TEXTMETRICA& metrics);
-    // count characters into logical row y from column x, cut at the row's end.
-    virtual void PutCells(int x, int y, const char* buffer, int count);
-    // count cells from (x, y) on, running on into the following rows, cut at the buffer's end.
-    virtual void FillCells(int x, int y, char ch, int count);
-    // A blank Cols x Rows buffer; nothing else changes.
-    virtual void ResizeBuffer();
+    // The writer and Clear reach the cells only through these two; by default they store
+    // into the screen (TConsoleScreen::PutCells and FillCells).
+    void PutCells(int x, int y, const char* buffer, int count) override;
+    void FillCells(int x, int y, char ch, int count) override;
     // Ctrl+C or Ctrl+Break under coCheckBreak; nothing here.
     virtual void DoBreak() {}
     // Sets the stream up to read from or write to this console.
@@ -188,14 +186,11 @@ private:
     void KeyPress(char c);
     bool CaretWanted() const;
 
-    char* CellAddress(int x, int y);
-    const char* CellAddress(int x, int y) const;
     void SetBufferSize(int cols, int rows);
-    void CarriageReturn();
-    void LineFeed();
-    void InvalidateSpan(int from, int to);
+    void SpanChanged(int y, int from, int to) override;
+    void Bell() override;
     void RequestTrackCursor();
-    void ScrollBy(int dx, int dy);
+    void ScrollBy(int dx, int dy) override;
     void DiscardPendingScroll();
     void UpdateLayout();
     void UpdateScrollBars();
@@ -215,31 +210,15 @@ private:
     TConsoleOptions options_ = 0;
     bool focused_ = false;
     TFixedFont font_;
-    int cols_ = 80;
-    int rows_ = 25;
     TProcessControlCodes processControlCodes_;
-    TConsoleLineBreak lineBreak_ = TConsoleLineBreak::CRLF;
     bool reading_ = false;
     std::unique_ptr<TFixedFont> lastFont_;
     bool lastFontForgotten_ = false;  // the next font check measures whatever the font is
-    int firstRow_ = 0;
     int keyCount_ = 0;
-    std::vector<char> screenBuffer_;
-    int maxOriginX_ = 0;
-    int maxOriginY_ = 0;
-    int originX_ = 0;
-    int originY_ = 0;
-    int visibleCols_ = 0;
-    int visibleRows_ = 0;
+    TConsoleScreen screen_{*this};
     int cellWidth_ = 0;
     int cellHeight_ = 0;
     int caretOffset_ = 0;
     int overhang_ = 0;
     char keyBuffer_[KeyBufferSize] = {};
-    int cursorX_ = 0;
-    int cursorY_ = 0;
-
-    // Columns of the cursor row changed by the write in progress, end exclusive.
-    int dirtyFrom_ = 0;
-    int dirtyTo_ = 0;
 };

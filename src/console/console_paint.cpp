@@ -34,29 +34,29 @@ void TConsole::PaintCells(HDC dc)
     SetBkColor(dc, ColorToRGB(font_.BkColor()));
     SetBkMode(dc, OPAQUE);
     // From here on drawing is in buffer coordinates.
-    SetViewportOrgEx(dc, -originX_ * cellWidth_, -originY_ * cellHeight_, nullptr);
+    SetViewportOrgEx(dc, -OriginX() * cellWidth_, -OriginY() * cellHeight_, nullptr);
     RECT clip;
     if (GetClipBox(dc, &clip) == ERROR)
         return;
 
     int firstCol = 0, endCol = 0, firstRow = 0, endRow = 0;
     if (cellWidth_ > 0 && cellHeight_ > 0) {
-        firstCol = std::max(originX_, (int(clip.left) - overhang_) / cellWidth_);
-        endCol = std::min(cols_, (int(clip.right) + cellWidth_) / cellWidth_);
+        firstCol = std::max(OriginX(), (int(clip.left) - overhang_) / cellWidth_);
+        endCol = std::min(Cols(), (int(clip.right) + cellWidth_) / cellWidth_);
         firstRow = std::max(0, int(clip.top) / cellHeight_);
-        endRow = std::min(rows_, (int(clip.bottom) + cellHeight_ - 1) / cellHeight_);
+        endRow = std::min(Rows(), (int(clip.bottom) + cellHeight_ - 1) / cellHeight_);
     }
     int count = std::max(0, endCol - firstCol);
     bool cells = count > 0 && firstRow < endRow;
     // The first row's call fills the whole clip box with the background colour: no
     // separate erase, and areas beyond the buffer show only that colour.
     ExtTextOutA(dc, firstCol * cellWidth_, firstRow * cellHeight_, ETO_OPAQUE, &clip,
-                cells ? CellAddress(firstCol, firstRow) : "", cells ? UINT(count) : 0, nullptr);
+                cells ? screen_.RowCells(firstCol, firstRow) : "", cells ? UINT(count) : 0, nullptr);
     if (!cells)
         return;
     for (int row = firstRow + 1; row < endRow; ++row)
         ExtTextOutA(dc, firstCol * cellWidth_, row * cellHeight_, 0, nullptr,
-                    CellAddress(firstCol, row), UINT(count), nullptr);
+                    screen_.RowCells(firstCol, row), UINT(count), nullptr);
 }
 
 bool TConsole::CaretWanted() const
@@ -71,7 +71,7 @@ void TConsole::ShowCursor()
     if (!CreateCaret(handle_, nullptr, cellWidth_, 2))
         return;  // no caret to show; the text is unaffected
     // The bar lies just under the baseline of the cursor cell.
-    SetCaretPos((cursorX_ - originX_) * cellWidth_, (cursorY_ - originY_) * cellHeight_ + caretOffset_);
+    SetCaretPos((CursorX() - OriginX()) * cellWidth_, (CursorY() - OriginY()) * cellHeight_ + caretOffset_);
     ShowCaret(handle_);
 }
 

@@ -6,9 +6,8 @@
 
 void TConsole::TrackCursor()
 {
-    int row = std::max(cursorY_ - visibleRows_ + 1, std::min(originY_, cursorY_));
-    int column = std::max(cursorX_ - visibleCols_ + 1, std::min(originX_, cursorX_));
-    ScrollTo(column, row);
+    TCellPoint origin = screen_.OriginShowingCursor();
+    ScrollTo(origin.x, origin.y);
 }
 
 void TConsole::RequestTrackCursor()
@@ -33,8 +32,8 @@ void TConsole::ScrollBy(int dx, int dy)
             dx += static_cast<int>(static_cast<INT_PTR>(queued.wParam));
             dy += static_cast<int>(queued.lParam);
         }
-        int halfWidth = std::min(visibleCols_, cols_) / 2;
-        int halfHeight = std::min(visibleRows_, rows_) / 2;
+        int halfWidth = std::min(VisibleCols(), Cols()) / 2;
+        int halfHeight = std::min(VisibleRows(), Rows()) / 2;
         if (std::abs(dx) < halfWidth && std::abs(dy) < halfHeight) {
             if (dx == 0 && dy == 0)
                 return;
@@ -44,7 +43,7 @@ void TConsole::ScrollBy(int dx, int dy)
             // The queue is full: move now, so the merged amount is not lost.
         }
     }
-    ScrollTo(originX_ + dx, originY_ + dy);
+    ScrollTo(OriginX() + dx, OriginY() + dy);
 }
 
 void TConsole::DiscardPendingScroll()
@@ -56,14 +55,12 @@ void TConsole::DiscardPendingScroll()
 
 void TConsole::ScrollTo(int column, int row)
 {
-    int x = std::max(std::min(column, maxOriginX_), 0);
-    int y = std::max(std::min(row, maxOriginY_), 0);
-    if (x == originX_ && y == originY_)
+    int ox = OriginX();
+    int oy = OriginY();
+    if (!screen_.MoveOrigin(column, row))
         return;
-    int ox = originX_;
-    int oy = originY_;
-    originX_ = x;
-    originY_ = y;
+    int x = OriginX();
+    int y = OriginY();
     if (!handle_)
         return;
 
@@ -73,7 +70,7 @@ void TConsole::ScrollTo(int column, int row)
     if (x > ox)
         area.left += overhang_;
     if (y > oy)
-        area.bottom = visibleRows_ * cellHeight_;  // only whole rows move up
+        area.bottom = VisibleRows() * cellHeight_;  // only whole rows move up
     RECT clip = area;
     if (ScrollWindowEx(handle_, (ox - x) * cellWidth_, (oy - y) * cellHeight_, nullptr, &clip,
                        nullptr, &area, 0) == ERROR)
@@ -123,11 +120,9 @@ void TConsole::UpdateLayout()
     RECT client;
     GetClientRect(handle_, &client);
     // No cell size until a font was accepted: nothing fits then.
-    visibleCols_ = cellWidth_ > 0 ? client.right / cellWidth_ : 0;
-    visibleRows_ = cellHeight_ > 0 ? client.bottom / cellHeight_ : 0;
-    maxOriginX_ = std::max(0, cols_ - visibleCols_);
-    maxOriginY_ = std::max(0, rows_ - visibleRows_);
-    ScrollTo(std::min(originX_, maxOriginX_), std::min(originY_, maxOriginY_));
+    screen_.SetViewSize(cellWidth_ > 0 ? client.right / cellWidth_ : 0,
+                        cellHeight_ > 0 ? client.bottom / cellHeight_ : 0);
+    ScrollTo(std::min(OriginX(), MaxOriginX()), std::min(OriginY(), MaxOriginY()));
     UpdateScrollBars();
 }
 
@@ -136,17 +131,17 @@ void TConsole::UpdateScrollBars()
     if (!handle_)
         return;
     // Never below 0..1: both bars always show, also when all text fits.
-    SetScrollRange(handle_, SB_HORZ, 0, std::max(1, maxOriginX_), FALSE);
-    SetScrollPos(handle_, SB_HORZ, originX_, TRUE);
-    SetScrollRange(handle_, SB_VERT, 0, std::max(1, maxOriginY_), FALSE);
-    SetScrollPos(handle_, SB_VERT, originY_, TRUE);
+    SetScrollRange(handle_, SB_HORZ, 0, std::max(1, MaxOriginX()), FALSE);
+    SetScrollPos(handle_, SB_HORZ, OriginX(), TRUE);
+    SetScrollRange(handle_, SB_VERT, 0, std::max(1, MaxOriginY()), FALSE);
+    SetScrollPos(handle_, SB_VERT, OriginY(), TRUE);
 }
 
 void TConsole::DoScroll(TScrollAxis axis, int code, int thumb)
 {
     bool horizontal = axis == TScrollAxis::Horizontal;
-    int position = horizontal ? originX_ : originY_;
-    int page = horizontal ? visibleCols_ / 2 : visibleRows_;
+    int position = horizontal ? OriginX() : OriginY();
+    int page = horizontal ? VisibleCols() / 2 : VisibleRows();
     switch (code) {
     case SB_LINEUP: position -= 1; break;
     case SB_LINEDOWN: position += 1; break;
@@ -155,13 +150,13 @@ void TConsole::DoScroll(TScrollAxis axis, int code, int thumb)
     case SB_THUMBPOSITION:
     case SB_THUMBTRACK: position = thumb; break;
     case SB_TOP: position = 0; break;
-    case SB_BOTTOM: position = horizontal ? maxOriginX_ : maxOriginY_; break;
+    case SB_BOTTOM: position = horizontal ? MaxOriginX() : MaxOriginY(); break;
     default: break;
     }
     if (horizontal)
-        ScrollTo(position, originY_);
+        ScrollTo(position, OriginY());
     else
-        ScrollTo(originX_, position);
+        ScrollTo(OriginX(), position);
 }
 
 namespace {

@@ -112,8 +112,8 @@ LRESULT TConsole::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         TrackCursor();
         return 0;
     case UM_SCROLL_BY:
-        ScrollTo(originX_ + static_cast<int>(static_cast<INT_PTR>(wParam)),
-                 originY_ + static_cast<int>(lParam));
+        ScrollTo(OriginX() + static_cast<int>(static_cast<INT_PTR>(wParam)),
+                 OriginY() + static_cast<int>(lParam));
         return 0;
     case WM_KEYDOWN:
         KeyDown(WORD(wParam));
