@@ -1,10 +1,16 @@
-// Cost of writing 10,000 job-log lines into a console of the log pane's size, with and
-// without coLazyWrite; "Write + RepaintNow" is how the job log writes. Run it under Wine
-// (scripts/wine-run.sh, a few minutes: there every scroll-bar redraw costs milliseconds)
-// or on Windows.
+// Cost of writing job-log lines into consoles of the log pane's size, with and without
+// coLazyWrite; "Write + RepaintNow" without coLazyWrite is how the job log writes, and
+// "RepaintNow alone" (one full repaint a line, nothing written) is the floor under it.
+// The cases take turns, a block of lines each, so a noisy machine slows them alike; the
+// ratios compare them within this one run. Run it under Wine (scripts/wine-run.sh) or
+// on Windows: console_bench.exe [lines], 10,000 by default.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -12,7 +18,7 @@
 
 namespace {
 
-constexpr int Lines = 10000;
+constexpr int Block = 250;
 constexpr TConsoleOptions LogPane = coAutoTracking | coCheckBreak | coFixedPitchOnly;
 
 void PumpMessages()
@@ -24,16 +30,21 @@ void PumpMessages()
     }
 }
 
-HWND MakeHost()
+// Each case has a host window of its own, side by side on the screen, so that no case
+// paints over another.
+HWND MakeHost(int index)
 {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "KelvarinConsoleBench";
-    if (!RegisterClassA(&windowClass))
-        throw std::runtime_error("RegisterClass failed");
-    HWND host = CreateWindowExA(0, windowClass.lpszClassName, "console bench", WS_POPUP | WS_VISIBLE,
-                                0, 0, 600, 300, nullptr, nullptr, windowClass.hInstance, nullptr);
+    static const char* className = [] {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "KelvarinConsoleBench";
+        if (!RegisterClassA(&windowClass))
+            throw std::runtime_error("RegisterClass failed");
+        return windowClass.lpszClassName;
+    }();
+    HWND host = CreateWindowExA(0, className, "console bench", WS_POPUP | WS_VISIBLE, index % 2 * 620,
+                                index / 2 * 320, 600, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!host)
         throw std::runtime_error("CreateWindowEx failed");
     return host;
@@ -47,59 +58,80 @@ std::string LogLine(int number)
     return line;
 }
 
-enum class Turn { None, RepaintEachLine };
+struct Case {
+    const char* name;
+    TConsoleOptions options;
+    bool write;
+    bool repaint;
+    std::unique_ptr<TConsole> console{};
+    double ms = 0;
+};
 
-// Milliseconds for all lines, the message queue drained and the screen up to date.
-double Run(HWND host, TConsoleOptions options, Turn turn)
+void SetUp(Case& c, int index)
 {
-    TConsole console;
-    console.SetOptions(options);
+    c.console = std::make_unique<TConsole>();
+    TConsole& console = *c.console;
+    console.SetOptions(c.options);
     console.SetRows(50);
     console.Font().SetHeight(-11);
     console.Font().SetName("Courier");
     console.Loaded();
-    console.CreateHandle(host);
+    console.CreateHandle(MakeHost(index));
     console.SetBounds(0, 0, 600, 300);
     PumpMessages();
+}
 
-    LARGE_INTEGER frequency, start, end;
+// Lines first to end, then the message queue drained and the screen up to date.
+void RunBlock(Case& c, int first, int end)
+{
+    TConsole& console = *c.console;
+    LARGE_INTEGER frequency, start, stop;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    for (int line = 0; line < Lines; ++line) {
-        console.Write(LogLine(line));
-        if (turn == Turn::RepaintEachLine)
+    for (int line = first; line < end; ++line) {
+        if (c.write)
+            console.Write(LogLine(line));
+        if (c.repaint)
             console.RepaintNow();
     }
     PumpMessages();
     UpdateWindow(console.Handle());
-    QueryPerformanceCounter(&end);
-    return double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    QueryPerformanceCounter(&stop);
+    c.ms += double(stop.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
 }
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     try {
-        HWND host = MakeHost();
-        PumpMessages();
-        struct Case {
-            const char* name;
-            TConsoleOptions options;
-            Turn turn;
-        } cases[] = {
-            {"without coLazyWrite, Write              ", LogPane, Turn::None},
-            {"with coLazyWrite,    Write              ", LogPane | coLazyWrite, Turn::None},
-            {"without coLazyWrite, Write + RepaintNow ", LogPane, Turn::RepaintEachLine},
-            {"with coLazyWrite,    Write + RepaintNow ", LogPane | coLazyWrite, Turn::RepaintEachLine},
-        };
-        std::printf("%d log lines into an 80 x 50 console, 600 x 300 pixels\n", Lines);
-        for (const Case& c : cases) {
-            double ms = Run(host, c.options, c.turn);
-            std::printf("%s %9.1f ms  %7.1f us/line\n", c.name, ms, ms * 1000.0 / Lines);
-        }
+        int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
+        if (lines < 1)
+            throw std::runtime_error("usage: console_bench [lines]");
+        std::vector<Case> cases;
+        cases.push_back({"without coLazyWrite, Write + RepaintNow", LogPane, true, true});
+        cases.push_back({"without coLazyWrite, Write             ", LogPane, true, false});
+        cases.push_back({"with coLazyWrite,    Write + RepaintNow", LogPane | coLazyWrite, true, true});
+        cases.push_back({"with coLazyWrite,    Write             ", LogPane | coLazyWrite, true, false});
+        cases.push_back({"RepaintNow alone, nothing written      ", LogPane, false, true});
+        for (std::size_t i = 0; i < cases.size(); ++i)
+            SetUp(cases[i], int(i));
+
+        for (int first = 0; first < lines; first += Block)
+            for (Case& c : cases)
+                RunBlock(c, first, std::min(first + Block, lines));
+
+        std::printf("%d log lines into 80 x 50 consoles, 600 x 300 pixels, %d lines a turn\n", lines, Block);
+        const double lazyWrite = cases[3].ms;
+        for (const Case& c : cases)
+            std::printf("%s %9.1f ms  %7.1f us/line  %5.2f x lazy Write\n", c.name, c.ms,
+                        c.ms * 1000.0 / lines, c.ms / lazyWrite);
+        std::printf("log pane (eager Write + RepaintNow) / lazy Write + RepaintNow: %.2f\n",
+                    cases[0].ms / cases[2].ms);
+        std::printf("log pane (eager Write + RepaintNow) / RepaintNow alone:        %.2f\n",
+                    cases[0].ms / cases[4].ms);
         std::fflush(stdout);
-        // Leaves the host window to process exit: hiding one costs seconds under Wine.
+        // Leaves the host windows to process exit: hiding one costs seconds under Wine.
         ExitProcess(0);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "console_bench: %s\n", error.what());

@@ -105,6 +105,10 @@ void TConsole::WriteCodedBuffer(const char* buffer, int count)
     screen_.Write(buffer, count);
     if (options_ & coAutoTracking)
         RequestTrackCursor();
+    // Without coLazyWrite the text is on screen when the write returns: one paint for
+    // the written cells and the view's moves, not one for each.
+    if (handle_ && !(options_ & coLazyWrite))
+        UpdateWindow(handle_);
     if (focused_ && (options_ & coFulltimeCursor))
         ShowCursor();
 }
@@ -119,8 +123,6 @@ void TConsole::SpanChanged(int y, int from, int to)
     span.right = (to - OriginX()) * cellWidth_ + overhang_;
     span.bottom = span.top + cellHeight_;
     InvalidateRect(handle_, &span, FALSE);
-    if (!(options_ & coLazyWrite))
-        UpdateWindow(handle_);
 }
 
 void TConsole::Bell()

@@ -80,7 +80,6 @@ void TConsole::ScrollTo(int column, int row)
         MoveThumb(SB_VERT, y);
         if (oy < y) {
             InvalidateRect(handle_, &area, FALSE);
-            UpdateWindow(handle_);
             // Then the strip below the whole rows.
             area.top = area.bottom;
             area.bottom = client.bottom;
@@ -95,12 +94,12 @@ void TConsole::ScrollTo(int column, int row)
                 area.right = std::max<LONG>(area.right, (ox - x) * cellWidth_ + overhang_);
             } else {
                 InvalidateRect(handle_, &area, FALSE);
-                UpdateWindow(handle_);
                 area = RECT{0, 0, overhang_, client.bottom};
             }
         }
     }
     InvalidateRect(handle_, &area, FALSE);
+    // One paint for all that was uncovered, and for cells written before the move.
     UpdateWindow(handle_);
 }
 

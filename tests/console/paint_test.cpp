@@ -114,6 +114,23 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint)
     }
 }
 
+TEST_F(Painting, EagerWritesAreOnScreenWhenTheyReturn)
+{
+    Configure(console, coAutoTracking | coFixedPitchOnly, 80, 30);
+    Colour();
+    Show(console, 40, 10);
+    // Lines that fit, lines that scroll the view, and a write of several lines at once.
+    const std::string writes[] = {LogLine(1), LogLine(2) + LogLine(3), std::string(40, '\n'),
+                                  LogLine(4), "no line end", "\r\n" + LogLine(5) + LogLine(6)};
+    for (const std::string& text : writes) {
+        console.Write(text);
+        EXPECT_FALSE(GetUpdateRect(console.Handle(), nullptr, FALSE)) << "nothing left to paint";
+        Capture written(console.Handle());
+        console.RepaintNow();
+        EXPECT_TRUE(written == Capture(console.Handle())) << "after writing " << text;
+    }
+}
+
 TEST_F(Painting, ScreenshotOfAJobLog)
 {
     // Set up as the main window's log pane, in a 600 x 300 window.
