@@ -145,6 +145,12 @@ void TConsole::RepaintNow()
 {
     if (!handle_)
         return;
-    InvalidateRect(handle_, nullptr, FALSE);
+    // Outside the update region the screen already shows what a paint would draw (the
+    // control invalidates every change it makes), except after a font change. Painting
+    // it all again would change nothing and cost a whole repaint for each log line.
+    if (fontChangedSinceRepaint_) {
+        InvalidateRect(handle_, nullptr, FALSE);
+        fontChangedSinceRepaint_ = false;
+    }
     UpdateWindow(handle_);
 }

@@ -121,7 +121,7 @@ public:
     void WriteCodedBuffer(const char* buffer, int count);
     // All cells blank, cursor and view at (0, 0).
     void Clear();
-    // Paints the whole control now.
+    // Brings the whole control up to date on screen now.
     void RepaintNow();
     void ScrollTo(int column, int row);
     // Moves the view the least needed to show the cursor cell.
@@ -220,5 +220,8 @@ private:
     int cellHeight_ = 0;
     int caretOffset_ = 0;
     int overhang_ = 0;
+    // The font or its colours changed, which invalidates nothing: the next RepaintNow
+    // paints every cell.
+    bool fontChangedSinceRepaint_ = true;
     char keyBuffer_[KeyBufferSize] = {};
 };

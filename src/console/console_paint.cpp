@@ -82,6 +82,7 @@ void TConsole::HideCursor()
 
 void TConsole::FontChanged()
 {
+    fontChangedSinceRepaint_ = true;
     if (lastFontForgotten_ || !font_.SameFace(*lastFont_)) {
         TEXTMETRICA metrics = MeasureFont();
         if ((options_ & coFixedPitchOnly) && !IsFixedPitchFont(metrics.tmPitchAndFamily))

@@ -34,13 +34,20 @@ std::string LogLine(int number)
     return line;
 }
 
+// Every cell painted again, whatever the control thinks is up to date.
+void RepaintAll(TConsole& console)
+{
+    InvalidateRect(console.Handle(), nullptr, FALSE);
+    UpdateWindow(console.Handle());
+}
+
 // What the screen shows after the control's own partial updates must be what a full
 // repaint shows.
 bool ScreenAsRepainted(TConsole& console)
 {
     PumpMessages();
     Capture updated(console.Handle());
-    console.RepaintNow();
+    RepaintAll(console);
     return updated == Capture(console.Handle());
 }
 
@@ -76,7 +83,9 @@ TEST_F(Painting, ColourChangesWaitForTheNextPaint)
     EXPECT_EQ(console.CellWidth(), width);
     console.RepaintNow();
     Capture shot(console.Handle());
-    EXPECT_EQ(shot.At(shot.Width() - 1, shot.Height() - 1), Paper);
+    RECT whole{0, 0, shot.Width(), shot.Height()};
+    EXPECT_EQ(shot.Count(whole, Paper), shot.Width() * shot.Height())
+        << "RepaintNow paints every cell, blank ones, in the new colours";
 }
 
 TEST_F(Painting, ScrolledPixelsMatchAFullRepaint)
@@ -126,7 +135,7 @@ TEST_F(Painting, EagerWritesAreOnScreenWhenTheyReturn)
         console.Write(text);
         EXPECT_FALSE(GetUpdateRect(console.Handle(), nullptr, FALSE)) << "nothing left to paint";
         Capture written(console.Handle());
-        console.RepaintNow();
+        RepaintAll(console);
         EXPECT_TRUE(written == Capture(console.Handle())) << "after writing " << text;
     }
 }
