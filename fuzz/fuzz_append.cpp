@@ -1,7 +1,8 @@
-// Fuzz target: append a page to any existing file. Either the append is refused and
-// the file is byte for byte what it was, or the old bytes are all still there (but for
-// the 4-byte link), the chain has one page more and that page reads back as written.
-// When a write is made to fail, the old bytes and pages are all still there.
+// Fuzz target: append a page to any existing file, or stage two and commit them.
+// Either the append is refused and the file is byte for byte what it was, or the old
+// bytes are all still there (but for the 4-byte link), the chain has the new pages more
+// and they read back as written. When a write is made to fail, the old bytes and pages
+// are all still there; after a failed staging, nothing else is.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "tiff/file.h"
 #include "tiff/page.h"
 #include "tiff/page_append.h"
+#include "tiff/page_coding.h"
 #include "tiff/tiff_error.h"
 
 namespace {
@@ -49,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> before(data, data + size);
     faxtiff::SaveCompression compression = faxtiff::SaveCompressionFromCode(static_cast<std::uint16_t>(1 + size % 5));
     // Some runs fail one of the appender's writes, as a failing disk would.
-    int failingWrite = size % 4 == 3 ? static_cast<int>(size / 4 % 3) : -1;
+    int failingWrite = size % 4 == 3 ? static_cast<int>(size / 4 % 5) : -1;
+    bool staging = size / 8 % 2 == 1;
+    std::size_t added = staging ? 2 : 1;
     std::size_t pagesBefore = 0;
     bool opened = false;
     try {
@@ -57,14 +61,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         opened = true;
         pagesBefore = appender.PageCount();
         faxtiff::seams::WritesBeforeFailure = failingWrite;
-        appender.Append(NewPage(), compression);
+        if (staging) {
+            faxtiff::CodedPage coded = faxtiff::CodePage(NewPage(), compression);
+            appender.Stage(coded);
+            appender.Stage(coded);
+            appender.Commit();
+        } else {
+            appender.Append(NewPage(), compression);
+        }
         faxtiff::seams::WritesBeforeFailure = -1;
     } catch (const faxtiff::TiffError&) {
         faxtiff::seams::WritesBeforeFailure = -1;
         // Refused: not a byte changed. Failed: the old bytes stand, maybe with the new
         // page's data after them, and the file still holds just its old pages.
         std::vector<std::uint8_t> after = ReadAll(path);
-        if (!opened || failingWrite < 0) {
+        if (!opened || failingWrite < 0 || staging) {
             if (after != before) std::abort();
         } else {
             if (after.size() < before.size() || !std::equal(before.begin(), before.end(), after.begin())) std::abort();
@@ -78,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < before.size(); ++i) changed += after[i] != before[i];
     if (changed > 4) std::abort();
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
-    if (file.PageCount() != pagesBefore + 1) std::abort();
-    if (!(file.ReadPage(pagesBefore).Bitmap() == NewPage().Bitmap())) std::abort();
+    if (file.PageCount() != pagesBefore + added) std::abort();
+    for (std::size_t i = pagesBefore; i < pagesBefore + added; ++i)
+        if (!(file.ReadPage(i).Bitmap() == NewPage().Bitmap())) std::abort();
     return 0;
 }

@@ -238,8 +238,8 @@ FaxDecoder::FaxDecoder(FaxScheme scheme, int width)
     : scheme_(scheme), width_(width), reference_(width + kChangeSentinels + 1),
       coding_(width + kChangeSentinels + 1) {}
 
-void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, PageBitmap& bitmap,
-                             std::uint32_t firstRow, std::uint32_t rows) {
+void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, std::uint32_t firstRow, std::uint32_t rows,
+                             const RowSink& sink) {
     RowDecoder decoder(data, width_);
     BitReader& bits = decoder.Bits();
     int referenceCount = 0;  // the row before the strip counts as white
@@ -268,10 +268,18 @@ void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, PageBitmap& bit
         }
         decoder.CheckNotOverrun();
         referenceCount = decoder.ChangeCount();
-        PaintChanges(coding_.data(), referenceCount, width_, bitmap.Row(row));
+        sink(std::span<const std::int32_t>(coding_.data(), static_cast<std::size_t>(referenceCount)));
         std::swap(reference_, coding_);
         AddSentinels(reference_.data(), referenceCount, width_);
     }
+}
+
+void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, PageBitmap& bitmap, std::uint32_t firstRow,
+                             std::uint32_t rows) {
+    std::uint32_t row = firstRow;
+    DecodeStrip(data, firstRow, rows, [&](std::span<const std::int32_t> changes) {
+        PaintChanges(changes.data(), static_cast<int>(changes.size()), width_, bitmap.Row(row++));
+    });
 }
 
 }  // namespace faxtiff::fax

@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: faxtiff append [--compression N] DEST SRC...\n"
     "           appends every page of each SRC, in order, to DEST (created when missing);\n"
-    "           every page is checked first, so a broken one leaves DEST as it was\n"
+    "           all go in or none: a broken page leaves DEST as it was\n"
     "       faxtiff info FILE\n"
     "           one line per page: width, length, compression, resolution\n"
     "compression codes (default 4):\n"
@@ -23,7 +23,7 @@ const char kUsage[] =
     "  3  CCITT Group 3 1D\n"
     "  4  CCITT Group 4\n"
     "  5  CCITT Group 3 2D\n"
-    "pages already coded that way are copied without decoding and coding again\n";
+    "pages already coded that way are checked and copied, not coded again\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);

@@ -97,6 +97,12 @@ std::int64_t WriteAt(std::intptr_t handle, std::uint64_t offset, const std::uint
     return done;
 }
 
+bool TruncateFile(std::intptr_t handle, std::uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    return SetFileInformationByHandle(AsHandle(handle), FileEndOfFileInfo, &end, sizeof end);
+}
+
 bool FlushFile(std::intptr_t handle) { return FlushFileBuffers(AsHandle(handle)); }
 
 void CloseFile(std::intptr_t handle) { CloseHandle(AsHandle(handle)); }
@@ -174,6 +180,13 @@ std::int64_t WriteAt(std::intptr_t handle, std::uint64_t offset, const std::uint
     do done = pwrite(static_cast<int>(handle), data, size, static_cast<off_t>(offset));
     while (done < 0 && errno == EINTR);  // interrupted before anything was written
     return done;
+}
+
+bool TruncateFile(std::intptr_t handle, std::uint64_t size) {
+    int done;
+    do done = ftruncate(static_cast<int>(handle), static_cast<off_t>(size));
+    while (done != 0 && errno == EINTR);
+    return done == 0;
 }
 
 bool FlushFile(std::intptr_t handle) { return fsync(static_cast<int>(handle)) == 0; }
@@ -261,6 +274,11 @@ void File::Write(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
         done += static_cast<std::size_t>(n);
         size_ = std::max(size_, offset + done);
     }
+}
+
+void File::Truncate(std::uint64_t size) {
+    if (!TruncateFile(handle_, size)) Fail("cutting the file to " + std::to_string(size) + " bytes failed");
+    size_ = size;
 }
 
 void File::Flush() {

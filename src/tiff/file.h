@@ -34,6 +34,8 @@ public:
     void Read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
     // Writes all the bytes at offset, or throws.
     void Write(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Cuts the file to its first `size` bytes, or throws.
+    void Truncate(std::uint64_t size);
     // Returns once what was written is on the disk (fsync, FlushFileBuffers).
     void Flush();
     // Gives a Created file the name `path`, keeping it open and held. Without

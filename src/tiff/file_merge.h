@@ -8,10 +8,11 @@
 namespace faxtiff {
 
 // Appends the pages of each source, in order, to dest (created when missing), holding
-// dest throughout. Every source page is read and decoded before the first one goes in,
-// so a broken page (or a source that cannot be read) leaves dest as it was. Throws
-// TiffError naming the file it is about; when dest fails after pages went in, the
-// message says how many did.
+// dest throughout. All pages go in or none: each is decoded once, as it is recoded,
+// and staged after dest's end (see PageAppender::Stage), and only when every one is
+// there are they linked in, so a broken page, a source that cannot be read or a failing
+// dest leaves dest holding its old pages. Memory holds one page at a time. Throws
+// TiffError naming the file it is about.
 void AppendFiles(const std::string& dest, const std::vector<std::string>& sources, SaveCompression compression);
 
 }  // namespace faxtiff

@@ -22,11 +22,12 @@ Page Page::FromBitmap(PageBitmap bitmap, std::uint16_t photometric, std::optiona
     if (photometric > 1) throw TiffError("photometric interpretation " + std::to_string(photometric) +
                                          " is not 0 or 1");
     Page page;
-    page.info_.width = bitmap.Width();
-    page.info_.length = bitmap.Length();
-    page.info_.photometric = photometric;
-    page.info_.resolution = resolution;
-    page.info_.rowsPerStrip = bitmap.Length();
+    PageInfo& info = page.coded_.info;
+    info.width = bitmap.Width();
+    info.length = bitmap.Length();
+    info.photometric = photometric;
+    info.resolution = resolution;
+    info.rowsPerStrip = bitmap.Length();
     page.bitmap_ = std::move(bitmap);
     return page;
 }
@@ -68,22 +69,30 @@ PageInfo TiffFile::Info(std::size_t index) const {
     }
 }
 
-Page TiffFile::ReadPage(std::size_t index) const {
+CodedPage TiffFile::ReadCoded(std::size_t index) const {
     CheckIndex(index);
     try {
         PageDirectory dir = ReadPageDirectory(*source_, order_, ifds_[index]);
-        Page page;
-        page.strips_.resize(dir.stripOffsets.size());
-        for (std::size_t s = 0; s < page.strips_.size(); ++s) {
-            page.strips_[s].resize(dir.stripByteCounts[s]);
-            source_->Read(dir.stripOffsets[s], page.strips_[s]);
+        CodedPage page{dir.info, std::vector<std::vector<std::uint8_t>>(dir.stripOffsets.size())};
+        for (std::size_t s = 0; s < page.strips.size(); ++s) {
+            page.strips[s].resize(dir.stripByteCounts[s]);
+            source_->Read(dir.stripOffsets[s], page.strips[s]);
         }
-        page.bitmap_ = DecodePage(dir.info, page.strips_);
-        page.info_ = dir.info;
         return page;
     } catch (const TiffError& e) {
         RethrowForPage(index, e);
     }
+}
+
+Page TiffFile::ReadPage(std::size_t index) const {
+    Page page;
+    page.coded_ = ReadCoded(index);
+    try {
+        page.bitmap_ = DecodePage(page.coded_.info, page.coded_.strips);
+    } catch (const TiffError& e) {
+        RethrowForPage(index, e);
+    }
+    return page;
 }
 
 Page LoadPage(const std::string& path, std::size_t index) {

@@ -29,17 +29,17 @@ public:
     static Page FromBitmap(PageBitmap bitmap, std::uint16_t photometric = 0,
                            std::optional<Resolution> resolution = std::nullopt);
 
-    const PageInfo& Info() const { return info_; }
+    const PageInfo& Info() const { return coded_.info; }
     const PageBitmap& Bitmap() const { return bitmap_; }
     // The strips as the file held them, coded as Info() says; empty for FromBitmap pages.
-    const std::vector<std::vector<std::uint8_t>>& Strips() const { return strips_; }
+    const std::vector<std::vector<std::uint8_t>>& Strips() const { return coded_.strips; }
+    const CodedPage& Coded() const { return coded_; }
 
 private:
     friend class TiffFile;
     Page() = default;
-    PageInfo info_;
+    CodedPage coded_;
     PageBitmap bitmap_;
-    std::vector<std::vector<std::uint8_t>> strips_;
 };
 
 class TiffFile {
@@ -58,6 +58,8 @@ public:
     PageInfo Info(std::size_t index) const;
     // Reads the strips and decodes them, so a page that loads is a page that is sound.
     Page ReadPage(std::size_t index) const;
+    // Reads the strips as they are, without decoding them (see RecodePage).
+    CodedPage ReadCoded(std::size_t index) const;
 
 private:
     explicit TiffFile(std::unique_ptr<ByteSource> source);

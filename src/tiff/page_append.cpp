@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "tiff/page_coding.h"
 #include "tiff/page_writer.h"
 #include "tiff/tiff_directory.h"
 #include "tiff/tiff_error.h"
@@ -29,7 +30,7 @@ NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression 
                      bool replace) {
     PageBlock block;
     try {
-        block = BuildPageBlock(page, compression, ByteOrder::LittleEndian, kHeaderSize, number);
+        block = BuildPageBlock(CodePage(page, compression), ByteOrder::LittleEndian, kHeaderSize, number);
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }
@@ -84,7 +85,7 @@ void PageAppender::Append(const Page& page, SaveCompression compression) {
     std::string doing = "coding the new page";
     std::string outcome;  // what the file holds when this step fails
     try {
-        PageBlock block = BuildPageBlock(page, compression, order_, offset, NumberFor(pageCount_, 0));
+        PageBlock block = BuildPageBlock(CodePage(page, compression), order_, offset, NumberFor(pageCount_, 0));
         doing = "adding the new page";
         outcome = "; the file still holds its old pages";
         const std::uint8_t pad[1] = {0};
@@ -101,6 +102,100 @@ void PageAppender::Append(const Page& page, SaveCompression compression) {
         file_->Flush();
     } catch (const TiffError& e) {
         throw TiffError(path_ + ": " + doing + ": " + e.what() + outcome);
+    }
+}
+
+PageAppender::~PageAppender() { DropStaged(); }
+
+void PageAppender::StartNewFile() {
+    std::string temp = TemporaryName(path_);
+    try {
+        File file = File::Create(temp);
+        const std::uint8_t header[kHeaderSize] = {'I', 'I', 42, 0};  // the first directory is linked in at Commit
+        try {
+            file.Write(0, header);
+        } catch (const TiffError&) {
+            file.Delete();
+            throw;
+        }
+        file_ = std::move(file);
+    } catch (const TiffError& e) {
+        throw TiffError(temp + ": " + e.what());
+    }
+    creating_ = true;
+    order_ = ByteOrder::LittleEndian;
+    linkPosition_ = 4;
+    pageCount_ = 0;
+}
+
+void PageAppender::Stage(const CodedPage& page) {
+    try {
+        if (!file_) StartNewFile();
+        std::uint64_t size = file_->Size();
+        std::uint64_t offset = size + size % 2;
+        PageBlock block = BuildPageBlock(page, order_, offset, NumberFor(pageCount_ + stagedCount_, 0));
+        if (!stagedFrom_) stagedFrom_ = size;
+        const std::uint8_t pad[1] = {0};
+        if (size % 2) file_->Write(size, pad);
+        file_->Write(offset, block.bytes);
+        std::uint8_t link[4];
+        Put32(link, block.ifdOffset, order_);
+        if (stagedCount_ > 0)
+            file_->Write(stagedLinkPosition_, link);
+        else if (creating_)
+            file_->Write(linkPosition_, link);  // the header of a file no one sees before Commit
+        else
+            firstStagedIfd_ = block.ifdOffset;
+        stagedLinkPosition_ = block.nextOffsetPosition;
+        ++stagedCount_;
+    } catch (const TiffError& e) {
+        throw TiffError(path_ + ": adding the new pages: " + e.what() +
+                        (!file_ || creating_ ? "; the file was not created" : "; the file still holds its old pages"));
+    }
+}
+
+void PageAppender::Commit() {
+    if (stagedCount_ == 0) return;
+    auto committed = [this] {
+        linkPosition_ = stagedLinkPosition_;
+        pageCount_ += std::exchange(stagedCount_, 0);
+        stagedFrom_.reset();
+    };
+    std::string doing = "saving the new pages";
+    try {
+        file_->Flush();  // before the link, so a linked page is never one the disk lacks
+        if (creating_) {
+            file_->MoveTo(path_, false);
+            creating_ = false;
+            committed();
+        } else {
+            doing = "linking the new pages";
+            std::uint8_t link[4];
+            Put32(link, firstStagedIfd_, order_);
+            file_->Write(linkPosition_, link);
+            committed();
+            doing = "saving the new pages";
+            file_->Flush();
+        }
+    } catch (const TiffError& e) {
+        std::string outcome = creating_       ? "; the file was not created"
+                              : stagedCount_ ? "; the file still holds its old pages"
+                                             : "; the pages are in the file, but may not be on the disk";
+        throw TiffError(path_ + ": " + doing + ": " + e.what() + outcome);
+    }
+}
+
+void PageAppender::DropStaged() noexcept {
+    if (!file_) return;
+    try {
+        if (creating_) {
+            file_->Delete();
+            file_.reset();
+        } else if (stagedFrom_) {
+            file_->Truncate(*stagedFrom_);
+        }
+    } catch (const TiffError&) {
+        // What stays after the old pages belongs to no page; the next append goes after it.
     }
 }
 

@@ -11,6 +11,12 @@
 // file is created complete under a temporary name and then renamed into place. Writes
 // are unbuffered, so a failure is reported where it happens and nothing is written
 // later; Append returns once the page is on the disk.
+//
+// Several pages can go in as one (Stage, then Commit): each staged page is written
+// after the end of the file and linked to the one staged before it, none to the old
+// pages, so the file still holds its old pages; Commit flushes them, links the first in
+// with one write and flushes again. Pages staged and not committed are cut off the
+// file again (a file being created is removed) when the appender is gone.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,16 +41,37 @@ public:
     // Adds the page as the last one, coded as `compression`; its strips are copied as
     // they are when they already have that coding (see CanCopyStrips). PageNumber is
     // (index from 0, total 0): the total is not known while pages keep being added.
+    // Pages must not be staged meanwhile.
     void Append(const Page& page, SaveCompression compression);
 
+    // Writes the page (see CodePage, RecodePage) after the end of the file as the next
+    // staged one. Throws TiffError (the file still holding its old pages).
+    void Stage(const CodedPage& page);
+    // Adds the staged pages as the last ones and returns once they are on the disk.
+    // Throws TiffError saying whether they went in.
+    void Commit();
+
+    // Pages in the file, staged ones not counted.
     std::size_t PageCount() const { return pageCount_; }
 
+    ~PageAppender();
+    PageAppender(const PageAppender&) = delete;
+    PageAppender& operator=(const PageAppender&) = delete;
+
 private:
+    void StartNewFile();
+    void DropStaged() noexcept;
+
     std::string path_;
     std::optional<File> file_;
     ByteOrder order_ = ByteOrder::LittleEndian;
-    std::uint64_t linkPosition_ = 0;  // the last directory's next-offset
+    std::uint64_t linkPosition_ = 0;  // the last directory's next-offset (the header's for a new file)
     std::size_t pageCount_ = 0;
+    bool creating_ = false;             // file_ is the new file under its temporary name
+    std::optional<std::uint64_t> stagedFrom_;  // the file's size before the first staged page
+    std::uint32_t firstStagedIfd_ = 0;
+    std::uint64_t stagedLinkPosition_ = 0;  // the last staged directory's next-offset
+    std::size_t stagedCount_ = 0;
 };
 
 void AppendPage(const std::string& path, const Page& page, SaveCompression compression);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace faxtiff {
 
@@ -34,6 +35,13 @@ struct PageInfo {
     std::uint32_t stripCount = 0;
     std::uint64_t compressedBytes = 0;  // all strips together
     bool operator==(const PageInfo&) const = default;
+};
+
+// A page as a file stores it: its directory's facts and its strips, coded as those say.
+struct CodedPage {
+    PageInfo info;
+    std::vector<std::vector<std::uint8_t>> strips;
+    bool operator==(const CodedPage&) const = default;
 };
 
 // "CCITT Group 3 2D", "PackBits", ... for the page's coding.

@@ -5,15 +5,9 @@
 #include <vector>
 
 #include "tiff/byte_order.h"
-#include "tiff/page.h"
-#include "tiff/save_compression.h"
+#include "tiff/page_info.h"
 
 namespace faxtiff {
-
-// Whether the page's strips are already coded as `compression` writes them, so they
-// can be copied as they are: same coding, same 1D/2D mode, no uncompressed mode,
-// FillOrder 1. Group 3 strips keep their own EOL alignment (T4Options bit 2).
-bool CanCopyStrips(const Page& page, SaveCompression compression);
 
 struct PageNumber {
     std::uint16_t index = 0;
@@ -27,12 +21,12 @@ struct PageBlock {
     std::uint32_t nextOffsetPosition = 0;
 };
 
-// The page coded as `compression` for file offset `offset`, with a PageNumber tag when
-// a number is given. Keeps size, resolution,
-// photometric interpretation and orientation. Throws TiffError when the file would
-// outgrow the 4 GiB a TIFF can address, or the page codes to fewer bytes than the
-// engine reads back (see CheckCodedSize).
-PageBlock BuildPageBlock(const Page& page, SaveCompression compression, ByteOrder order,
-                         std::uint64_t offset, std::optional<PageNumber> number);
+// The page's strips as they are, then its directory, for file offset `offset`, with a
+// PageNumber tag when a number is given. The strips must be in FillOrder 1 (CodePage
+// and RecodePage give them so). Keeps size, resolution, photometric interpretation and
+// orientation. Throws TiffError when the file would outgrow the 4 GiB a TIFF can
+// address, or the page codes to fewer bytes than the engine reads back (see CheckCodedSize).
+PageBlock BuildPageBlock(const CodedPage& page, ByteOrder order, std::uint64_t offset,
+                         std::optional<PageNumber> number);
 
 }  // namespace faxtiff

@@ -6,6 +6,28 @@
 
 namespace faxtiff {
 
+TiffCoding TiffCodingOf(SaveCompression compression) {
+    switch (compression) {
+    case SaveCompression::None: return {1, 0};
+    case SaveCompression::ModifiedHuffman: return {2, 0};
+    case SaveCompression::Group3OneD: return {3, 4};
+    case SaveCompression::Group4: return {4, 0};
+    case SaveCompression::Group3TwoD: return {3, 5};
+    }
+    return {1, 0};
+}
+
+std::optional<fax::FaxScheme> FaxSchemeOf(SaveCompression compression) {
+    switch (compression) {
+    case SaveCompression::None: return std::nullopt;
+    case SaveCompression::ModifiedHuffman: return fax::FaxScheme::ModifiedHuffman;
+    case SaveCompression::Group3OneD: return fax::FaxScheme::Group3OneD;
+    case SaveCompression::Group4: return fax::FaxScheme::Group4;
+    case SaveCompression::Group3TwoD: return fax::FaxScheme::Group3TwoD;
+    }
+    return std::nullopt;
+}
+
 SaveCompression SaveCompressionFromCode(std::uint16_t code) {
     switch (code) {
     case 1: return SaveCompression::None;

@@ -9,6 +9,9 @@
 //   4  CCITT Group 4, T.6 (TIFF compression 4)
 //   5  CCITT Group 3 2D (TIFF compression 3, T4Options 5: K = 4, EOLs byte-aligned)
 #include <cstdint>
+#include <optional>
+
+#include "tiff/fax_scheme.h"
 
 namespace faxtiff {
 
@@ -19,6 +22,16 @@ enum class SaveCompression : std::uint16_t {
     Group4 = 4,
     Group3TwoD = 5,
 };
+
+// The TIFF Compression and T4Options tags of a page saved as one of these.
+struct TiffCoding {
+    std::uint16_t compression;
+    std::uint32_t t4Options;
+};
+TiffCoding TiffCodingOf(SaveCompression compression);
+
+// The CCITT coding; nullopt for None.
+std::optional<fax::FaxScheme> FaxSchemeOf(SaveCompression compression);
 
 // Throws TiffError for a code not in the list above.
 SaveCompression SaveCompressionFromCode(std::uint16_t code);

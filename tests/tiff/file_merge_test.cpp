@@ -1,5 +1,4 @@
-// Appending whole files: all source pages are checked before any goes in, and errors
-// name the file they are about.
+// Appending whole files: all pages go in or none, and errors name the file they are about.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -60,20 +59,40 @@ TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas) {
     for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), Sheet(i + 1));
 }
 
-TEST(AppendFiles, ADestinationThatFailsPartWaySaysHowManyPagesWentIn) {
+// Fails each write of the merge in turn, into a new file and into one holding a page.
+TEST(AppendFiles, ADestinationThatFailsAtAnyWriteKeepsItsOldPagesOnly) {
     tifftest::ScratchDir dir;
-    std::string dest = dir / "fax.tif", source = dir / "three.tif";
+    std::string source = dir / "three.tif";
     tifftest::WriteFileBytes(source, ThreePages(0));
-    faxtiff::AppendPage(dest, faxtiff::Page::FromBitmap(Sheet(9)), SaveCompression::Group4);
-    faxtiff::seams::WritesBeforeFailure = 2;  // the first page's data and link, then the second's data fails
-    std::string message = MergeError(dest, {source});
-    faxtiff::seams::WritesBeforeFailure = -1;
-    EXPECT_TRUE(message.starts_with(dest + ": adding the new page: writing ")) << message;
-    EXPECT_TRUE(message.ends_with("; the file still holds its old pages; the first 1 of the 3 new pages went in"))
-        << message;
-    faxtiff::TiffFile file = faxtiff::TiffFile::Open(dest);
-    ASSERT_EQ(file.PageCount(), 2u);
-    EXPECT_EQ(file.ReadPage(1).Bitmap(), Sheet(1));
+    for (bool existing : {false, true}) {
+        std::string dest = dir / (existing ? "existing.tif" : "new.tif");
+        if (existing) faxtiff::AppendPage(dest, faxtiff::Page::FromBitmap(Sheet(9)), SaveCompression::Group4);
+        std::vector<std::uint8_t> before = existing ? tifftest::ReadFileBytes(dest) : std::vector<std::uint8_t>{};
+        int failing = 0;
+        for (;; ++failing) {
+            faxtiff::seams::WritesBeforeFailure = failing;
+            std::string message = MergeError(dest, {source});
+            bool failed = faxtiff::seams::WritesBeforeFailure == -1;
+            faxtiff::seams::WritesBeforeFailure = -1;
+            if (!failed) {
+                ASSERT_EQ(message, "no error");
+                break;
+            }
+            EXPECT_TRUE(message.starts_with(dest + ": ")) << message;
+            EXPECT_TRUE(message.ends_with(existing ? "; the file still holds its old pages" : "; the file was not created"))
+                << message;
+            EXPECT_FALSE(tifftest::FileExists(dest + ".partial")) << failing;
+            if (existing)
+                EXPECT_EQ(tifftest::ReadFileBytes(dest), before) << failing;
+            else
+                EXPECT_FALSE(tifftest::FileExists(dest)) << failing;
+        }
+        EXPECT_GE(failing, 5);  // three pages, two links between them, the link to them
+        faxtiff::TiffFile file = faxtiff::TiffFile::Open(dest);
+        ASSERT_EQ(file.PageCount(), existing ? 4u : 3u);
+        for (std::uint32_t i = 0; i < 3; ++i)
+            EXPECT_EQ(file.ReadPage(file.PageCount() - 3 + i).Bitmap(), Sheet(i + 1));
+    }
 }
 
 }  // namespace

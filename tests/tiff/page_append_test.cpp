@@ -8,7 +8,7 @@
 #include "tiff/file.h"
 #include "tiff/page.h"
 #include "tiff/page_append.h"
-#include "tiff/page_writer.h"
+#include "tiff/page_coding.h"
 #include "tiff/save_compression.h"
 #include "tiff/tiff_error.h"
 #include "tiff_test_support.h"
@@ -89,7 +89,7 @@ TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
     Page page = FaxPage(7);
     for (SaveCompression compression : kAllCompressions) {
         Page stored = StoredPage(page, compression, dir);
-        ASSERT_TRUE(faxtiff::CanCopyStrips(stored, compression));
+        ASSERT_TRUE(faxtiff::CanCopyStrips(stored.Coded(), compression));
         std::string path = dir / "copy.tif";
         faxtiff::AppendPage(path, stored, compression);
         Page back = faxtiff::LoadPage(path);
@@ -99,9 +99,9 @@ TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
     }
     // Not the same coding: 1D is not 2D, and nothing in FillOrder 2 is copied.
     Page g3 = StoredPage(page, SaveCompression::Group3OneD, dir);
-    EXPECT_FALSE(faxtiff::CanCopyStrips(g3, SaveCompression::Group3TwoD));
-    EXPECT_FALSE(faxtiff::CanCopyStrips(g3, SaveCompression::Group4));
-    EXPECT_FALSE(faxtiff::CanCopyStrips(page, SaveCompression::None));  // no strips at all
+    EXPECT_FALSE(faxtiff::CanCopyStrips(g3.Coded(), SaveCompression::Group3TwoD));
+    EXPECT_FALSE(faxtiff::CanCopyStrips(g3.Coded(), SaveCompression::Group4));
+    EXPECT_FALSE(faxtiff::CanCopyStrips(page.Coded(), SaveCompression::None));  // no strips at all
 }
 
 TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
@@ -148,7 +148,7 @@ TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
     tifftest::SetField(plain, {266, tifftest::kShort, {2}});
     reversed.AddIfd(plain);
     Page lsbFirst = faxtiff::LoadPage(reversed.Bytes());
-    EXPECT_FALSE(faxtiff::CanCopyStrips(lsbFirst, SaveCompression::None));
+    EXPECT_FALSE(faxtiff::CanCopyStrips(lsbFirst.Coded(), SaveCompression::None));
     faxtiff::AppendPage(path, lsbFirst, SaveCompression::None);
     Page back = faxtiff::TiffFile::Open(path).ReadPage(1);
     EXPECT_EQ(back.Info().fillOrder, 1);
