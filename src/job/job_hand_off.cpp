@@ -1,11 +1,11 @@
 #include "job/print_job.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "base/file_exists.h"
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
+#include "job/keep_aside.h"
 #include "job/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
@@ -42,9 +42,16 @@ std::string CopyFailure(const char* kind, const std::string& source,
 
 }  // namespace
 
+// The scheduler takes its image away when it runs: one still there is a fax no
+// scheduler took, and the document's only copy.
 void TPrintJob::PrepareHandOff()
 {
-    DeleteNamedFile(SchedulerImage());
+    const std::string image = SchedulerImage();
+    if (FileExistsNamed(image)) {
+        std::string kept = KeepAside(image);
+        debug(kept.empty() ? "scheduler image of an earlier job could not be kept aside: " + image
+                           : "scheduler image of an earlier job kept as " + kept);
+    }
     debug("After prep for FAX.$$$");
 }
 
@@ -63,9 +70,18 @@ void TPrintJob::HandOffToFaxApi()
     DeleteNamedFile(target);
     DeliverMergedFile(target);
     debug("deleted orvik temp files.  Before clearTessavel");
-    if (!seams::ClearGXAPIFileName())
-        seams::ClearGXAPIFileName();
+    ClearFaxApiEntry(target);
     debug("After clearTessavel");
+}
+
+void TPrintJob::ClearFaxApiEntry(const std::string& target)
+{
+    if (seams::ClearGXAPIFileName() || seams::ClearGXAPIFileName())
+        return;
+    // The program holding the settings file may have let go by the time the box is closed.
+    ShowInfoBox("The fax-API entry could not be cleared: the next fax would also go to " + target);
+    if (!seams::ClearGXAPIFileName())
+        debug("fax-API entry still set: " + target);
 }
 
 void TPrintJob::HandOffToScheduler()
@@ -73,8 +89,12 @@ void TPrintJob::HandOffToScheduler()
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
     DeliverMergedFile(image);
-    if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program))
+    // The image stays for a scheduler to come; the next job keeps it aside.
+    if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
+        if (FileExistsNamed(image))
+            ShowInfoBox("Could not find scheduler.");
         return;
+    }
     if (!FileExistsNamed(image)) {
         ShowInfoBox("Could not create private image.");
         return;
@@ -91,6 +111,7 @@ void TPrintJob::DeliverMergedFile(const std::string& target)
         DeleteNamedFile(MergedFileName);
     else
         KeepMergedFile();
+    DeleteNamedFile(mergeMarker_);
 }
 
 bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination)
@@ -109,8 +130,11 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
     // On stable storage before the merged file, the document's only other copy, goes.
     bool copied = CopyContents(from.Get(), to.Get()) && FlushFileBuffers(to.Get());
     to.Reset();  // the destination is closed before the message, the source after it
-    if (!copied)
+    if (!copied) {
+        // A part of a fax must not be taken for the fax.
+        DeleteNamedFile(destination);
         ShowInfoBox(CopyFailure("A", source, destination));
+    }
     return copied;
 }
 
@@ -118,22 +142,7 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
 // it could not be handed on, it stays, under a name no later job uses.
 void TPrintJob::KeepMergedFile()
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    std::string base = MergedFileName.substr(0, MergedFileName.size() - 4);
-    for (int serial = 0;; ++serial) {
-        char stamp[48];
-        std::snprintf(stamp, sizeof stamp, "-kept-%04u%02u%02u-%02u%02u%02u-%03u-%d.TIF",
-                      now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                      now.wMilliseconds, serial);
-        std::string kept = base + stamp;
-        if (MoveFileA(MergedFileName.c_str(), kept.c_str())) {
-            debug("merged file kept as " + kept);
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
-            debug("merged file could not be kept: " + MergedFileName);
-            return;
-        }
-    }
+    std::string kept = KeepAside(MergedFileName);
+    debug(kept.empty() ? "merged file could not be kept: " + MergedFileName
+                       : "merged file kept as " + kept);
 }

@@ -1,6 +1,9 @@
 #include "job/print_job.h"
 
+#include "base/exception.h"
 #include "base/file_exists.h"
+#include "job/keep_aside.h"
+#include "job/merge_marker.h"
 #include "job/message_pump.h"
 #include "product/job_file.h"
 #include "settings/profile.h"
@@ -9,15 +12,8 @@ int seams::ExclusiveAccessAttempts = 500001;
 
 namespace {
 
-// The job-description file's name with the extension ".TIF". "/" separates
-// directories too: a dot before it belongs to a directory, not to the file.
-std::string MergedNameFor(const std::string& jobIni)
-{
-    std::size_t at = jobIni.find_last_of(".\\/:");
-    if (at != std::string::npos && jobIni[at] == '.')
-        return jobIni.substr(0, at) + ".TIF";
-    return jobIni + ".TIF";
-}
+// The box names at most this many left-out pages; the log names them all.
+constexpr std::size_t kLeftOutPagesShown = 10;
 
 std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, const char* key)
 {
@@ -29,8 +25,15 @@ std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, cons
 void TPrintJob::MergePages()
 {
     const std::string jobIni = JobIniName;
-    MergedFileName = MergedNameFor(jobIni);
+    MergedFileName = WithExtension(jobIni, ".TIF");
     debug("After change file extionsion: " + MergedFileName);
+    // An existing merged file is added to on purpose (a job resent after the program
+    // stopped goes on where it ended), but never one a dead job left under a reused name.
+    mergeMarker_ = WithExtension(jobIni, ".MRG");
+    const std::string jobStamp = JobFileStamp(jobIni);
+    SetAsideDeadJobsMerge(jobStamp);
+    if (!jobStamp.empty() && !WriteMergeMarker(mergeMarker_, jobStamp))
+        debug("merge marker could not be written: " + mergeMarker_);
     debug("Opened " + jobIni + " read appendPage");
 
     std::string firstSection = ReadProfileText(jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
@@ -47,6 +50,21 @@ void TPrintJob::MergePages()
         }
     }
     debug("freed ini file..");
+    ReportLeftOutPages();
+}
+
+void TPrintJob::SetAsideDeadJobsMerge(const std::string& jobStamp)
+{
+    if (!FileExistsNamed(MergedFileName) || !FileExistsNamed(mergeMarker_) ||
+        ReadMergeMarker(mergeMarker_) == jobStamp)
+        return;
+    std::string kept = KeepAside(MergedFileName);
+    // Never added to: a fax must not carry another job's pages.
+    if (kept.empty())
+        throw Exception("The merged file of an interrupted job cannot be kept aside: " +
+                        MergedFileName);
+    debug("merged file of an interrupted job kept as " + kept);
+    ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
 }
 
 void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
@@ -58,14 +76,18 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
     // which would be merged and deleted.
     std::string imageName = ReadProfileText(jobIni, section.c_str(), JobFile::ImageFileName, "");
     debug("imageName = " + OutputImageName);
-    if (imageName.empty() || !FileExistsNamed(imageName))
+    if (imageName.empty() || !FileExistsNamed(imageName)) {
+        LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
         return;
+    }
     debug("imageName exists");
 
     HFILE handle = WaitExclusiveAccess(imageName);
     debug("verified exclusive access to " + imageName);
-    if (handle == HFILE_ERROR || handle <= 0)
+    if (handle == HFILE_ERROR || handle <= 0) {
+        LeaveOut(pageNumber, "in use by another program", imageName);
         return;
+    }
     _lclose(handle);
 
     try {
@@ -99,12 +121,15 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
         // file, and a fax without it must be resendable.
         if (!saved) {
             debug("page image kept: " + imageName);
+            LeaveOut(pageNumber, loaded ? "could not be saved" : "not a readable image",
+                     imageName);
             return;
         }
         debug("before deletefile " + imageName);
         DeleteNamedFile(imageName);
     } catch (const std::exception&) {
         debug("EXCEPTION: outer im code");
+        LeaveOut(pageNumber, "imaging control failed", imageName);
     }
 }
 
@@ -118,4 +143,42 @@ HFILE TPrintJob::WaitExclusiveAccess(const std::string& imageName)
             break;
     }
     return handle;
+}
+
+void TPrintJob::LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName)
+{
+    leftOut_.push_back({pageNumber, reason, imageName});
+}
+
+// Each left-out image is kept aside before the driver's next job can take its name. One
+// still held by another program may be let go while the user reads the box: it is tried
+// once more after it.
+void TPrintJob::ReportLeftOutPages()
+{
+    std::vector<LeftOutPage> pages;
+    pages.swap(leftOut_);
+    if (pages.empty())
+        return;
+    std::vector<std::string> kept(pages.size());
+    std::string text = "Pages left out of the fax:";
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const LeftOutPage& page = pages[i];
+        if (FileExistsNamed(page.image))
+            kept[i] = KeepAside(page.image);
+        std::string line = "page " + std::to_string(page.number) + " (" + page.reason + "): " +
+                           (kept[i].empty() ? page.image : kept[i]);
+        debug(line);
+        if (i < kLeftOutPagesShown)
+            text += "\r\n" + line;
+    }
+    if (pages.size() > kLeftOutPagesShown)
+        text += "\r\nand " + std::to_string(pages.size() - kLeftOutPagesShown) + " more";
+    ShowInfoBox(text);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (!kept[i].empty() || !FileExistsNamed(pages[i].image))
+            continue;
+        std::string again = KeepAside(pages[i].image);
+        debug(again.empty() ? "page image could not be kept aside: " + pages[i].image
+                            : "page image kept as " + again);
+    }
 }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <windows.h>
 
@@ -60,8 +61,12 @@ private:
 
     // Page merge: the page images into one multi-page TIFF file.
     void MergePages();
+    void SetAsideDeadJobsMerge(const std::string& jobStamp);
     void MergePage(const std::string& jobIni, std::int32_t pageNumber);
     HFILE WaitExclusiveAccess(const std::string& imageName);
+    // A page the fax goes without: reported once the merge has ended.
+    void LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName);
+    void ReportLeftOutPages();
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff();
@@ -72,6 +77,8 @@ private:
     void DeliverMergedFile(const std::string& target);
     bool CopyJobFile(const std::string& source, const std::string& destination);
     void KeepMergedFile();
+    // Tells the user when the settings entry stays set: the next fax would replace this one.
+    void ClearFaxApiEntry(const std::string& target);
 
     void DeleteNamedFile(const std::string& name);
 
@@ -81,6 +88,13 @@ private:
     TImageMan& im_;
     ErrorReporter reportError_;
     std::string MergedFileName;
+    std::string mergeMarker_;
+    struct LeftOutPage {
+        std::int32_t number;
+        const char* reason;
+        std::string image;
+    };
+    std::vector<LeftOutPage> leftOut_;
     // False while the stored name is the lossy form of a name the code page lacks.
     bool jobIniExact_ = true;
     bool outputImageExact_ = true;

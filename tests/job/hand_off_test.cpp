@@ -62,6 +62,23 @@ bool ClearWhileHeldTheFirstTime()
     return cleared;
 }
 
+int FailuresLeft = 0;
+bool ClearFailingAtFirst() { return --FailuresLeft < 0 && ClearGXAPIFileName(); }
+
+TEST_F(HandOff, AClearThatFailsTwiceIsReportedAndTriedAgainAfterTheBox)
+{
+    std::string target = dir / "gxapi.tif";
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    FailuresLeft = 2;
+    seams::ClearGXAPIFileName = ClearFailingAtFirst;
+    EndDoc();
+    seams::ClearGXAPIFileName = ClearGXAPIFileName;
+    EXPECT_EQ(infoBoxes, Lines{"The fax-API entry could not be cleared: the next fax would also go to " +
+                               target});
+    EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
+}
+
 TEST_F(HandOff, AFailedClearIsTriedOnceMore)
 {
     std::string target = dir / "gxapi.tif";
@@ -144,20 +161,23 @@ TEST_F(HandOff, ACopyThatFailsMidwayIsReportedAndKeepsTheMergedFile)
     });
     ASSERT_NE(kept, lines.end());
     EXPECT_EQ(ReadFileText(kept->substr(20)), merged);
-    DeleteFileA(image.c_str());
+    EXPECT_FALSE(FileExists(image)) << "a part of the fax is not left to be taken for it";
 }
 
-TEST_F(HandOff, WithoutSchedulerTheImageWaitsInThePrivateDirectory)
+TEST_F(HandOff, WithoutSchedulerTheImageWaitsAndIsNeverDeleted)
 {
     MergedFileWithoutNewPages();
     EndDoc();
-    EXPECT_TRUE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
     EXPECT_EQ(ReadFileText(SchedulerImage()), ReadFileText(SamplePage(2)));
 
-    // The next job first removes the earlier image.
+    // No scheduler took it: the next job keeps it aside instead of deleting it.
+    infoBoxes.clear();
     WriteJob("1", "0", {});
     EndDoc();
     EXPECT_FALSE(FileExists(SchedulerImage()));
+    EXPECT_EQ(ReadFileText(KeptName(SchedulerImage())), ReadFileText(SamplePage(2)));
+    EXPECT_TRUE(infoBoxes.empty()) << "nothing new to send";
 }
 
 TEST_F(HandOff, SchedulerThatCannotStartIsReported)

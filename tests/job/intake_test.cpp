@@ -295,7 +295,9 @@ TEST_F(Intake, WildcardsNameNoFile)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 1"), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "imageName exists"), lines.end());
     EXPECT_EQ(ReadFileText(dir / "page.tif"), "a page of another job");
-    EXPECT_TRUE(InfoBoxes.empty());
+    EXPECT_EQ(InfoBoxes, (std::vector<std::string>{
+                             "Pages left out of the fax:\r\npage 1 (not found): " + dir.Path() + "\\pag?.tif",
+                             "Could not find scheduler."}));
 }
 
 TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)

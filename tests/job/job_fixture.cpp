@@ -100,6 +100,21 @@ void JobFixture::WriteSettings(const std::string& extra)
                                          Private() + "\r\n" + extra);
 }
 
+std::string JobFixture::KeptName(const std::string& original)
+{
+    std::size_t dot = original.rfind('.');
+    std::string directory = original.substr(0, original.rfind('\\') + 1);
+    std::string pattern = original.substr(0, dot) + "-kept-*" + original.substr(dot);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return {};
+    std::string name = directory + found.cFileName;
+    bool more = FindNextFileA(search, &found);
+    FindClose(search);
+    return more ? std::string() : name;
+}
+
 void JobFixture::EndDoc()
 {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2);

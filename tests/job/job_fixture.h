@@ -36,6 +36,9 @@ protected:
     std::string JobIni() const { return Spool() + "\\JOB1.INI"; }
     std::string Merged() const { return Spool() + "\\JOB1.TIF"; }
     std::string SchedulerImage() const { return Private() + "FAX.$$$"; }
+    // The name the file was kept aside under ("<name>-kept-...<extension>"); empty when
+    // there is not exactly one.
+    static std::string KeptName(const std::string& original);
 
     TempDir dir;
     RecordingConsole console;

@@ -1,5 +1,8 @@
 #include "job_fixture.h"
 
+#include "job/merge_marker.h"
+#include "job/message_pump.h"
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -17,9 +20,10 @@ TEST_F(Merge, PagesFromFirstToTotalInOrder)
     EndDoc();
 
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 2, 3}));
-    for (const std::string& gone : {p1, p2, p3, JobIni(), Merged()})
+    for (const std::string& gone : {p1, p2, p3, JobIni(), Merged(), Spool() + "\\JOB1.MRG"})
         EXPECT_FALSE(FileExists(gone)) << gone;
-    EXPECT_TRUE(infoBoxes.empty());
+    // The image waits for a scheduler: no page was left out.
+    EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
 
     Lines expected = {"==============START: PMT_END_DOC", "After sleep", "After readQFSchIni",
                       "After prep for FAX.$$$", "After change file extionsion: " + Merged(),
@@ -62,6 +66,9 @@ TEST_F(Merge, MissingSectionsAndFilesAreSkipped)
     Lines lines = console.Messages();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 2"), lines.end());
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "imageName exists"), 2);
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (no image named): \r\n"
+                                 "page 3 (not found): " + Spool() + "\\missing.tif");
 }
 
 TEST_F(Merge, NothingMergedWithoutPages)
@@ -127,7 +134,9 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
         EndDoc();
     }
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
-    EXPECT_TRUE(FileExists(p2));
+    EXPECT_TRUE(FileExists(p2)) << "held throughout: it cannot be kept aside";
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
     Lines lines = console.Messages();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2), lines.end());
@@ -143,7 +152,11 @@ TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
     WriteJob("1", "3", {{1, p1}, {2, bad}, {3, p3}});
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
-    EXPECT_EQ(ReadFileText(bad).size(), 12u) << "the page is in no fax: it stays to be resent";
+    std::string kept = KeptName(bad);
+    EXPECT_EQ(ReadFileText(kept).size(), 12u) << "the page is in no fax: it stays to be resent";
+    EXPECT_FALSE(FileExists(bad)) << "a later job may take the name";
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (not a readable image): " + kept);
     Lines lines = console.Messages();
     auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION assigning im.picture = " + bad);
     ASSERT_NE(failed, lines.end());
@@ -157,7 +170,10 @@ TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
     seams::FailingDispId = ImageManDispId::AppendImage;
     EndDoc();
     seams::FailingDispId = DISPID_UNKNOWN;
-    EXPECT_TRUE(FileExists(p1));
+    EXPECT_TRUE(HasPages(KeptName(p1), {1}));
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 1 (imaging control failed): " +
+                                     KeptName(p1));
     Lines lines = console.Messages();
     auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION: outer im code");
     ASSERT_NE(failed, lines.end());
@@ -187,11 +203,67 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
     EndDoc();
-    EXPECT_TRUE(FileExists(p1));
+    EXPECT_TRUE(HasPages(KeptName(p1), {1}));
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 1 (could not be saved): " +
+                                     KeptName(p1));
     Lines lines = console.Messages();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
               lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
+}
+
+namespace {
+
+std::unique_ptr<HeldOpenFile> Holder;
+std::vector<std::string>* Shown = nullptr;
+void ReleaseAtTheBox(const std::string& text)
+{
+    Holder.reset();
+    Shown->push_back(text);
+}
+
+}  // namespace
+
+TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
+{
+    std::string p1 = SpoolPage(1, "a.tif");
+    std::string p2 = SpoolPage(2, "b.tif");
+    WriteJob("1", "2", {{1, p1}, {2, p2}});
+    Holder = std::make_unique<HeldOpenFile>(p2);
+    Shown = &infoBoxes;
+    seams::InfoBox = ReleaseAtTheBox;
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
+    EXPECT_FALSE(FileExists(p2)) << "the printer's next job would overwrite it";
+    EXPECT_TRUE(HasPages(KeptName(p2), {2}));
+}
+
+TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
+{
+    std::string marker = Spool() + "\\JOB1.MRG";
+    // The program stopped in this job's merge; the same job is sent again.
+    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
+    ASSERT_TRUE(WriteMergeMarker(marker, JobFileStamp(JobIni())));
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {3, 1}));
+    EXPECT_FALSE(FileExists(marker));
+
+    // The program stopped in another job's merge, and a new job has taken its name.
+    infoBoxes.clear();
+    WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
+    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
+    ASSERT_TRUE(WriteMergeMarker(marker, "another job file"));
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {2}));
+    std::string kept = KeptName(Merged());
+    EXPECT_TRUE(HasPages(kept, {3}));
+    ASSERT_FALSE(infoBoxes.empty());
+    EXPECT_EQ(infoBoxes.front(), "The merged file of an interrupted job was kept as " + kept);
+    EXPECT_FALSE(FileExists(marker));
 }
 
 namespace {
