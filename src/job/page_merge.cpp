@@ -31,7 +31,7 @@ void TPrintJob::MergePages()
     // stopped goes on where it ended), but never one a dead job left under a reused name.
     mergeMarker_ = WithExtension(jobIni, ".MRG");
     const std::string jobStamp = JobFileStamp(jobIni);
-    SetAsideDeadJobsMerge(jobStamp);
+    resuming_ = ResumesStoppedMerge(jobStamp);
     if (!jobStamp.empty() && !WriteMergeMarker(mergeMarker_, jobStamp))
         debug("merge marker could not be written: " + mergeMarker_);
     debug("Opened " + jobIni + " read appendPage");
@@ -53,11 +53,14 @@ void TPrintJob::MergePages()
     ReportLeftOutPages();
 }
 
-void TPrintJob::SetAsideDeadJobsMerge(const std::string& jobStamp)
+// True when the merged file holds pages this same job merged before the program
+// stopped; a merged file a dead job left is kept aside.
+bool TPrintJob::ResumesStoppedMerge(const std::string& jobStamp)
 {
-    if (!FileExistsNamed(MergedFileName) || !FileExistsNamed(mergeMarker_) ||
-        ReadMergeMarker(mergeMarker_) == jobStamp)
-        return;
+    if (!FileExistsNamed(MergedFileName) || !FileExistsNamed(mergeMarker_))
+        return false;
+    if (ReadMergeMarker(mergeMarker_) == jobStamp)
+        return true;
     std::string kept = KeepAside(MergedFileName);
     // Never added to: a fax must not carry another job's pages.
     if (kept.empty())
@@ -65,6 +68,7 @@ void TPrintJob::SetAsideDeadJobsMerge(const std::string& jobStamp)
                         MergedFileName);
     debug("merged file of an interrupted job kept as " + kept);
     ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
+    return false;
 }
 
 void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
@@ -77,9 +81,15 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
     std::string imageName = ReadProfileText(jobIni, section.c_str(), JobFile::ImageFileName, "");
     debug("imageName = " + OutputImageName);
     if (imageName.empty() || !FileExistsNamed(imageName)) {
-        LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
+        // Pages are merged in order: those before the first one still on disk were
+        // handled before the program stopped.
+        if (resuming_)
+            debug("page handled before the program stopped: " + section);
+        else
+            LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
         return;
     }
+    resuming_ = false;
     debug("imageName exists");
 
     HFILE handle = WaitExclusiveAccess(imageName);

@@ -61,7 +61,7 @@ private:
 
     // Page merge: the page images into one multi-page TIFF file.
     void MergePages();
-    void SetAsideDeadJobsMerge(const std::string& jobStamp);
+    bool ResumesStoppedMerge(const std::string& jobStamp);
     void MergePage(const std::string& jobIni, std::int32_t pageNumber);
     HFILE WaitExclusiveAccess(const std::string& imageName);
     // A page the fax goes without: reported once the merge has ended.
@@ -89,6 +89,7 @@ private:
     ErrorReporter reportError_;
     std::string MergedFileName;
     std::string mergeMarker_;
+    bool resuming_ = false;
     struct LeftOutPage {
         std::int32_t number;
         const char* reason;

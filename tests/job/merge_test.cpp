@@ -244,13 +244,16 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
 TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
 {
     std::string marker = Spool() + "\\JOB1.MRG";
-    // The program stopped in this job's merge; the same job is sent again.
-    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    // The program stopped in this job's merge after its first page; the job is sent again.
+    std::string missing = Spool() + "\\missing.tif";
+    WriteJob("1", "3", {{1, Spool() + "\\merged.tif"}, {2, SpoolPage(1, "a.tif")}, {3, missing}});
     ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
     ASSERT_TRUE(WriteMergeMarker(marker, JobFileStamp(JobIni())));
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {3, 1}));
     EXPECT_FALSE(FileExists(marker));
+    EXPECT_EQ(infoBoxes, (Lines{"Pages left out of the fax:\r\npage 3 (not found): " + missing,
+                                "Could not find scheduler."}));
 
     // The program stopped in another job's merge, and a new job has taken its name.
     infoBoxes.clear();
