@@ -282,7 +282,9 @@ class Prefix:
         for folder in (self.c / "FAX" / "ADMIN", self.soak / "FOREIGN", self.private,
                        self.prog):
             for path in sorted(folder.rglob("*")):
-                if not path.is_file() or path.name == "FAX.$$$":
+                # The scheduler's image, and one no scheduler took, kept aside: the program's.
+                if not path.is_file() or path.name == "FAX.$$$" or \
+                        (path.parent == self.private and path.name.startswith("FAX-kept-")):
                     continue
                 if self.prog in path.parents and path.parent != self.prog and \
                         path.name not in ("README.TIF", "JOB.TXT"):
