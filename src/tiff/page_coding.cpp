@@ -73,6 +73,9 @@ CodedPage RecodePage(CodedPage page, SaveCompression compression) {
         return page;
     }
     std::vector<std::uint8_t> strip;
+    // Coded again a page is rarely larger: one allocation, not a chain of doublings
+    // that the heap gives back to the system after every page.
+    strip.reserve(page.info.compressedBytes);
     fax::FaxEncoder encoder(*to, static_cast<int>(page.info.width), strip);
     DecodeFaxRows(page.info, page.strips, [&](std::span<const std::int32_t> changes) { encoder.AddRow(changes); });
     encoder.Finish();
