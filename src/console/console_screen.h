@@ -44,7 +44,7 @@ public:
     int Cols() const { return cols_; }
     int Rows() const { return rows_; }
     // A blank buffer of the new size; cursor, ring start and origin back at 0. Callers
-    // keep both at least 1 and the product within the memory they mean to give.
+    // keep both at least 1 and the number of cells at most INT_MAX.
     void Resize(int cols, int rows);
     TConsoleLineBreak LineBreak() const { return lineBreak_; }
     void SetLineBreak(TConsoleLineBreak lineBreak) { lineBreak_ = lineBreak; }
