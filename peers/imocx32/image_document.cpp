@@ -39,9 +39,13 @@ void ImageDocument::SaveAs(const std::string& path)
         throw std::runtime_error("Cannot save " + path + ": no image is loaded");
     try {
         auto compression = faxtiff::SaveCompressionFromCode(static_cast<std::uint16_t>(compression_));
-        if (appendImage_)
-            faxtiff::AppendPage(path, image_->page, compression);
-        else
+        if (appendImage_) {
+            std::optional<faxtiff::AppendPoint> known;
+            if (path == appendPath_)
+                known.swap(appendPoint_);
+            appendPoint_ = faxtiff::AppendPage(path, image_->page, compression, known);
+            appendPath_ = path;
+        } else
             faxtiff::WritePage(path, image_->page, compression);
     } catch (const faxtiff::TiffError& error) {
         throw std::runtime_error("Cannot save " + path + ": " + error.what());

@@ -1,7 +1,10 @@
 #pragma once
 // The control's state: the current image and the settings the next save uses.
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "tiff/page_append.h"
 
 class ImageDocument {
 public:
@@ -25,4 +28,8 @@ private:
     std::unique_ptr<Image> image_;
     short compression_ = 4;
     bool appendImage_ = false;
+    // Where the last append left its file: the next append to it, while the file is
+    // unchanged, goes there without walking the pages already in it.
+    std::string appendPath_;
+    std::optional<faxtiff::AppendPoint> appendPoint_;
 };

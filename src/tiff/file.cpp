@@ -105,6 +105,12 @@ bool TruncateFile(std::intptr_t handle, std::uint64_t size) {
 
 bool FlushFile(std::intptr_t handle) { return FlushFileBuffers(AsHandle(handle)); }
 
+std::optional<std::uint64_t> WriteTimeOf(std::intptr_t handle) {
+    FILETIME written;
+    if (!GetFileTime(AsHandle(handle), nullptr, nullptr, &written)) return std::nullopt;
+    return (std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+}
+
 void CloseFile(std::intptr_t handle) { CloseHandle(AsHandle(handle)); }
 
 bool Rename(const std::string& from, const std::string& to, bool replace) {
@@ -190,6 +196,12 @@ bool TruncateFile(std::intptr_t handle, std::uint64_t size) {
 }
 
 bool FlushFile(std::intptr_t handle) { return fsync(static_cast<int>(handle)) == 0; }
+
+std::optional<std::uint64_t> WriteTimeOf(std::intptr_t handle) {
+    struct stat st;
+    if (fstat(static_cast<int>(handle), &st) != 0) return std::nullopt;
+    return std::uint64_t(st.st_mtim.tv_sec) * 1000000000u + std::uint64_t(st.st_mtim.tv_nsec);
+}
 
 void CloseFile(std::intptr_t handle) { close(static_cast<int>(handle)); }
 
@@ -280,6 +292,8 @@ void File::Truncate(std::uint64_t size) {
     if (!TruncateFile(handle_, size)) Fail("cutting the file to " + std::to_string(size) + " bytes failed");
     size_ = size;
 }
+
+std::optional<std::uint64_t> File::WriteTime() const { return WriteTimeOf(handle_); }
 
 void File::Flush() {
     if (!FlushFile(handle_)) Fail("flushing to disk failed");

@@ -38,6 +38,8 @@ public:
     void Truncate(std::uint64_t size);
     // Returns once what was written is on the disk (fsync, FlushFileBuffers).
     void Flush();
+    // When the file was last written, in the system's own units; nullopt when unknown.
+    std::optional<std::uint64_t> WriteTime() const;
     // Gives a Created file the name `path`, keeping it open and held. Without
     // `replace`, throws when that name is taken.
     void MoveTo(const std::string& path, bool replace);

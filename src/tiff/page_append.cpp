@@ -54,13 +54,28 @@ NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression 
     }
 }
 
+// Whether the directory chain ends at linkPosition: one read, where walking reads every page.
+bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition) {
+    if (linkPosition > file.Size() || file.Size() - linkPosition < 4) return false;
+    std::uint8_t link[4];
+    file.Read(linkPosition, link);
+    return Get32(link, order) == 0;
+}
+
 }  // namespace
 
-PageAppender::PageAppender(std::string path) : path_(std::move(path)) {
+PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known) : path_(std::move(path)) {
     RemoveLeftover(TemporaryName(path_));
     try {
         file_ = File::OpenForAppending(path_);
         if (!file_) return;
+        if (known && file_->Size() == known->size && file_->WriteTime() == known->writeTime &&
+            EndsChainAt(*file_, known->order, known->linkPosition)) {
+            order_ = known->order;
+            linkPosition_ = known->linkPosition;
+            pageCount_ = known->pageCount;
+            return;
+        }
         TiffHeader header = ReadHeader(*file_);
         IfdChain chain = WalkIfdChain(*file_, header);
         CheckAppendable(*file_, header.order, chain);
@@ -199,8 +214,18 @@ void PageAppender::DropStaged() noexcept {
     }
 }
 
-void AppendPage(const std::string& path, const Page& page, SaveCompression compression) {
-    PageAppender(path).Append(page, compression);
+std::optional<AppendPoint> PageAppender::Point() const {
+    if (!file_) return std::nullopt;
+    std::optional<std::uint64_t> written = file_->WriteTime();
+    if (!written) return std::nullopt;
+    return AppendPoint{file_->Size(), *written, order_, linkPosition_, pageCount_};
+}
+
+std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page, SaveCompression compression,
+                                      const std::optional<AppendPoint>& known) {
+    PageAppender appender(path, known);
+    appender.Append(page, compression);
+    return appender.Point();
 }
 
 void WritePage(const std::string& path, const Page& page, SaveCompression compression) {

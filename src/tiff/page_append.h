@@ -29,6 +29,16 @@
 
 namespace faxtiff {
 
+// Where the next page goes in a file an appender left, and how to tell that the file is
+// still as it was left: its size and write time then.
+struct AppendPoint {
+    std::uint64_t size = 0;
+    std::uint64_t writeTime = 0;
+    ByteOrder order = ByteOrder::LittleEndian;
+    std::uint64_t linkPosition = 0;
+    std::size_t pageCount = 0;
+};
+
 class PageAppender {
 public:
     // Opens an existing file and checks it at once: throws TiffError, leaving it
@@ -36,7 +46,10 @@ public:
     // appender holds it. A missing file is fine. The file is held from here (or from its
     // creation) until the appender is gone, so appenders never mix their pages.
     // Removes a temporary file a killed creation left behind.
-    explicit PageAppender(std::string path);
+    // With `known` (what an earlier appender of this path left) and the file's size and
+    // write time still those, its pages are not walked and checked again: appending page
+    // after page then costs the same for the last page as for the first.
+    explicit PageAppender(std::string path, const std::optional<AppendPoint>& known = std::nullopt);
 
     // Adds the page as the last one, coded as `compression`; its strips are copied as
     // they are when they already have that coding (see CanCopyStrips). PageNumber is
@@ -53,6 +66,9 @@ public:
 
     // Pages in the file, staged ones not counted.
     std::size_t PageCount() const { return pageCount_; }
+    // The file as this appender leaves it; nullopt before the first page of a new file
+    // or when its write time cannot be told.
+    std::optional<AppendPoint> Point() const;
 
     ~PageAppender();
     PageAppender(const PageAppender&) = delete;
@@ -74,7 +90,9 @@ private:
     std::size_t stagedCount_ = 0;
 };
 
-void AppendPage(const std::string& path, const Page& page, SaveCompression compression);
+// Returns the point to pass to the next AppendPage of the same path.
+std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page, SaveCompression compression,
+                                      const std::optional<AppendPoint>& known = std::nullopt);
 
 // Writes (or replaces) path as a file of just this page, PageNumber (0, 1).
 void WritePage(const std::string& path, const Page& page, SaveCompression compression);

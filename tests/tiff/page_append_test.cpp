@@ -1,6 +1,7 @@
 // Saving pages: creating, appending, copying strips as they are, refusing, crash safety.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,27 @@ TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone) {
     ASSERT_EQ(file.PageCount(), 2u);
     EXPECT_EQ(file.ReadPage(0).Bitmap(), first);
     EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
+}
+
+TEST(PageAppend, APointFromTheLastAppendIsUsedOnlyWhileTheFileIsAsItLeftIt) {
+    tifftest::ScratchDir dir;
+    std::string walked = dir / "walked.tif", pointed = dir / "pointed.tif";
+    std::optional<faxtiff::AppendPoint> point;
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        faxtiff::AppendPage(walked, FaxPage(i), SaveCompression::Group4);
+        point = faxtiff::AppendPage(pointed, FaxPage(i), SaveCompression::Group4, point);
+        ASSERT_TRUE(point);
+        EXPECT_EQ(point->pageCount, i + 1);
+    }
+    EXPECT_EQ(tifftest::ReadFileBytes(pointed), tifftest::ReadFileBytes(walked));
+
+    // Another program adds a page meanwhile: the stale point would link over it.
+    faxtiff::AppendPage(pointed, FaxPage(10), SaveCompression::Group4);
+    faxtiff::AppendPage(pointed, FaxPage(11), SaveCompression::Group4, point);
+    faxtiff::TiffFile file = faxtiff::TiffFile::Open(pointed);
+    ASSERT_EQ(file.PageCount(), 6u);
+    EXPECT_EQ(file.ReadPage(4).Bitmap(), FaxPage(10).Bitmap());
+    EXPECT_EQ(file.ReadPage(5).Bitmap(), FaxPage(11).Bitmap());
 }
 
 TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
