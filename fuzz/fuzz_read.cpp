@@ -19,10 +19,12 @@ namespace {
 constexpr std::size_t kMaxPages = 4;
 constexpr std::uint64_t kMaxRoundTripPixels = 1 << 20;
 
-std::vector<std::uint8_t> OnePageFile(const faxtiff::Page& page, faxtiff::SaveCompression compression,
-                                      faxtiff::ByteOrder order) {
-    faxtiff::PageBlock block =
-        faxtiff::BuildPageBlock(faxtiff::CodePage(page, compression), order, 8, faxtiff::PageNumber{0, 1});
+std::vector<std::uint8_t> OnePageFile(const faxtiff::Page& page,
+                                      faxtiff::SaveCompression compression,
+                                      faxtiff::ByteOrder order)
+{
+    faxtiff::PageBlock block = faxtiff::BuildPageBlock(faxtiff::CodePage(page, compression), order,
+                                                       8, faxtiff::PageNumber{0, 1});
     std::vector<std::uint8_t> file(8);
     if (order == faxtiff::ByteOrder::LittleEndian) {
         file[0] = file[1] = 'I';
@@ -35,45 +37,58 @@ std::vector<std::uint8_t> OnePageFile(const faxtiff::Page& page, faxtiff::SaveCo
     return file;
 }
 
-void CheckRoundTrips(const faxtiff::Page& page) {
-    if (std::uint64_t{page.Info().width} * page.Info().length > kMaxRoundTripPixels) return;
+void CheckRoundTrips(const faxtiff::Page& page)
+{
+    if (std::uint64_t{page.Info().width} * page.Info().length > kMaxRoundTripPixels)
+        return;
     for (std::uint16_t code = 1; code <= 5; ++code) {
         faxtiff::SaveCompression compression = faxtiff::SaveCompressionFromCode(code);
-        faxtiff::ByteOrder order = code % 2 ? faxtiff::ByteOrder::BigEndian : faxtiff::ByteOrder::LittleEndian;
+        faxtiff::ByteOrder order =
+            code % 2 ? faxtiff::ByteOrder::BigEndian : faxtiff::ByteOrder::LittleEndian;
         std::vector<std::uint8_t> file = OnePageFile(page, compression, order);
-        faxtiff::Page back = faxtiff::LoadPage(file);  // throws (and so crashes the run) if unreadable
+        faxtiff::Page back =
+            faxtiff::LoadPage(file);  // throws (and so crashes the run) if unreadable
         const faxtiff::PageInfo& a = page.Info();
         const faxtiff::PageInfo& b = back.Info();
         if (!(back.Bitmap() == page.Bitmap()) || a.width != b.width || a.length != b.length ||
-            a.photometric != b.photometric || a.resolution != b.resolution || a.orientation != b.orientation)
+            a.photometric != b.photometric || a.resolution != b.resolution ||
+            a.orientation != b.orientation)
             std::abort();
-        if (faxtiff::CanCopyStrips(page.Coded(), compression) && back.Strips() != page.Strips()) std::abort();
+        if (faxtiff::CanCopyStrips(page.Coded(), compression) && back.Strips() != page.Strips())
+            std::abort();
     }
 }
 
-void CheckRecoding(const faxtiff::TiffFile& file, std::size_t index, const std::optional<faxtiff::Page>& page) {
+void CheckRecoding(const faxtiff::TiffFile& file, std::size_t index,
+                   const std::optional<faxtiff::Page>& page)
+{
     faxtiff::CodedPage coded;
     try {
         coded = file.ReadCoded(index);
     } catch (const faxtiff::TiffError&) {
-        if (page) std::abort();
+        if (page)
+            std::abort();
         return;
     }
-    if (std::uint64_t{coded.info.width} * coded.info.length > kMaxRoundTripPixels) return;
+    if (std::uint64_t{coded.info.width} * coded.info.length > kMaxRoundTripPixels)
+        return;
     for (std::uint16_t code = 1; code <= 5; ++code) {
         faxtiff::SaveCompression compression = faxtiff::SaveCompressionFromCode(code);
         try {
             faxtiff::CodedPage recoded = faxtiff::RecodePage(coded, compression);
-            if (!page || !(recoded == faxtiff::CodePage(*page, compression))) std::abort();
+            if (!page || !(recoded == faxtiff::CodePage(*page, compression)))
+                std::abort();
         } catch (const faxtiff::TiffError&) {
-            if (page) std::abort();
+            if (page)
+                std::abort();
         }
     }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     try {
         faxtiff::TiffFile file = faxtiff::TiffFile::FromBytes({data, size});
         for (std::size_t i = 0; i < file.PageCount() && i < kMaxPages; ++i) {
@@ -81,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             try {
                 faxtiff::PageInfo info = file.Info(i);
                 page = file.ReadPage(i);
-                if (!(page->Info() == info)) std::abort();
+                if (!(page->Info() == info))
+                    std::abort();
                 CheckRoundTrips(*page);
             } catch (const faxtiff::TiffError&) {
             }

@@ -3,7 +3,7 @@
 # wine32 (i386) lets the 64-bit Wine prefix run the 32-bit build too.
 set -e
 need=""
-for pkg in cmake ninja-build g++ clang libclang-rt-14-dev googletest \
+for pkg in cmake ninja-build g++ clang clang-format libclang-rt-14-dev googletest \
            g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
            wine wine64 wine32:i386 xvfb xauth libtiff-tools imagemagick nsis zip unzip; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || need="$need $pkg"

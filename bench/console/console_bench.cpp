@@ -44,8 +44,9 @@ HWND MakeHost(int index)
             throw std::runtime_error("RegisterClass failed");
         return windowClass.lpszClassName;
     }();
-    HWND host = CreateWindowExA(0, className, "console bench", WS_POPUP | WS_VISIBLE, index % 2 * 620,
-                                index / 2 * 320, 600, 300, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND host = CreateWindowExA(0, className, "console bench", WS_POPUP | WS_VISIBLE,
+                                index % 2 * 620, index / 2 * 320, 600, 300, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
     if (!host)
         throw std::runtime_error("CreateWindowEx failed");
     return host;
@@ -54,8 +55,9 @@ HWND MakeHost(int index)
 std::string LogLine(int number)
 {
     char line[96];
-    std::snprintf(line, sizeof line, "05.14.24 %02d:%02d:%02d AM job %d: page %d merged into FAX%05d.TIF\r\n",
-                  1 + number / 3600 % 12, number / 60 % 60, number % 60, number / 8, number % 8, number);
+    std::snprintf(
+        line, sizeof line, "05.14.24 %02d:%02d:%02d AM job %d: page %d merged into FAX%05d.TIF\r\n",
+        1 + number / 3600 % 12, number / 60 % 60, number % 60, number / 8, number % 8, number);
     return line;
 }
 
@@ -117,11 +119,15 @@ int main(int argc, char** argv)
         if (lines < 1)
             throw std::runtime_error("usage: console_bench [lines]");
         std::vector<Case> cases;
-        cases.push_back({"without coLazyWrite, Write + RepaintNow", LogPane, true, Then::RepaintNow});
+        cases.push_back(
+            {"without coLazyWrite, Write + RepaintNow", LogPane, true, Then::RepaintNow});
         cases.push_back({"without coLazyWrite, Write             ", LogPane, true, Then::Nothing});
-        cases.push_back({"with coLazyWrite,    Write + RepaintNow", LogPane | coLazyWrite, true, Then::RepaintNow});
-        cases.push_back({"with coLazyWrite,    Write             ", LogPane | coLazyWrite, true, Then::Nothing});
-        cases.push_back({"a full repaint alone, nothing written  ", LogPane, false, Then::FullRepaint});
+        cases.push_back({"with coLazyWrite,    Write + RepaintNow", LogPane | coLazyWrite, true,
+                         Then::RepaintNow});
+        cases.push_back({"with coLazyWrite,    Write             ", LogPane | coLazyWrite, true,
+                         Then::Nothing});
+        cases.push_back(
+            {"a full repaint alone, nothing written  ", LogPane, false, Then::FullRepaint});
         for (std::size_t i = 0; i < cases.size(); ++i)
             SetUp(cases[i], int(i));
 
@@ -129,7 +135,8 @@ int main(int argc, char** argv)
             for (Case& c : cases)
                 RunBlock(c, first, std::min(first + Block, lines));
 
-        std::printf("%d log lines into 80 x 50 consoles, 600 x 300 pixels, %d lines a turn\n", lines, Block);
+        std::printf("%d log lines into 80 x 50 consoles, 600 x 300 pixels, %d lines a turn\n",
+                    lines, Block);
         const double lazyWrite = cases[3].ms;
         for (const Case& c : cases)
             std::printf("%s %9.1f ms  %7.1f us/line  %5.2f x lazy Write\n", c.name, c.ms,

@@ -33,7 +33,8 @@ int main()
         std::size_t first = text.find(' ');
         std::size_t second = first == std::string::npos ? first : text.find(' ', first + 1);
         std::string verb = text.substr(0, first);
-        std::string tag = first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
+        std::string tag =
+            first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
         if ((verb == "hold" || verb == "make") && second != std::string::npos) {
             std::string path = text.substr(second + 1);
             HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,

@@ -23,7 +23,8 @@ DWORD FindTavon()
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     DWORD found = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
         if (lstrcmpiA(entry.szExeFile, "TAVON.EXE") == 0) {
             found = entry.th32ProcessID;
             break;

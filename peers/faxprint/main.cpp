@@ -29,7 +29,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailed = 3;
 
-
 int Usage()
 {
     std::fputs("usage: FAXPRINT.EXE [--spool DIR] [--pages N] FILE.txt\n"
@@ -67,8 +66,8 @@ bool EndsWith(const std::string& text, const char* tail)
     std::size_t n = std::strlen(tail);
     if (text.size() < n)
         return false;
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str() + text.size() - n,
-                          int(n), tail, int(n)) == CSTR_EQUAL;
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str() + text.size() - n, int(n),
+                          tail, int(n)) == CSTR_EQUAL;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -130,8 +129,8 @@ int PrintMode(int argc, wchar_t** argv)
         if (spoolDir.back() != '\\')
             spoolDir += '\\';
         if (text) {
-            job = SpoolRenderedPages(spoolDir, RenderTextPages(ReadWholeFile(inputs[0]),
-                                                               static_cast<int>(pageCount)));
+            job = SpoolRenderedPages(
+                spoolDir, RenderTextPages(ReadWholeFile(inputs[0]), static_cast<int>(pageCount)));
         } else {
             for (std::string& input : inputs)
                 input = FullPath(input);
@@ -160,9 +159,9 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv)
         return Fail("cannot read the command line");
-    int result = argc < 2                               ? Usage()
+    int result = argc < 2                              ? Usage()
                  : std::wcscmp(argv[1], L"--raw") == 0 ? RawMode(argc, argv)
-                                                        : PrintMode(argc, argv);
+                                                       : PrintMode(argc, argv);
     LocalFree(argv);
     return result;
 }

@@ -48,8 +48,8 @@ void WriteJobDescription(const SpooledJob& job)
                std::to_string(job.pageFiles.size()));
     WriteValue(job.jobIni, JobFile::PrinterSection, JobFile::FirstPage, "1");
     for (std::size_t i = 0; i < job.pageFiles.size(); ++i)
-        WriteValue(job.jobIni, JobFile::PageSectionPrefix + std::to_string(i + 1), JobFile::ImageFileName,
-                   job.pageFiles[i]);
+        WriteValue(job.jobIni, JobFile::PageSectionPrefix + std::to_string(i + 1),
+                   JobFile::ImageFileName, job.pageFiles[i]);
 }
 
 template <typename Page, typename WritePage>

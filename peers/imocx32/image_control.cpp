@@ -22,9 +22,10 @@ struct Member {
     const wchar_t* name;
     DISPID id;
 };
-constexpr Member kMembers[] = {{L"Compression", ImageManDispId::Compression}, {L"ScaleMethod", ImageManDispId::ScaleMethod},
-                               {L"AppendImage", ImageManDispId::AppendImage}, {L"Picture", ImageManDispId::Picture},
-                               {L"SaveAs", ImageManDispId::SaveAs},           {L"Refresh", ImageManDispId::Refresh}};
+constexpr Member kMembers[] = {
+    {L"Compression", ImageManDispId::Compression}, {L"ScaleMethod", ImageManDispId::ScaleMethod},
+    {L"AppendImage", ImageManDispId::AppendImage}, {L"Picture", ImageManDispId::Picture},
+    {L"SaveAs", ImageManDispId::SaveAs},           {L"Refresh", ImageManDispId::Refresh}};
 
 HRESULT Fail(EXCEPINFO* exception, const std::string& text)
 {
@@ -151,7 +152,8 @@ HRESULT ImageControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, true, VT_BSTR, value, argumentError)))
                 return status;
-            std::string path = ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
+            std::string path =
+                ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
             VariantClear(&value);
             document_.Load(path);
             return S_OK;
@@ -167,7 +169,8 @@ HRESULT ImageControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS
                 return DISP_E_MEMBERNOTFOUND;
             if (FAILED(status = Argument(parameters, false, VT_BSTR, value, argumentError)))
                 return status;
-            std::string path = ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
+            std::string path =
+                ToAnsi(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))).text;
             VariantClear(&value);
             document_.SaveAs(path);
             if (result) {

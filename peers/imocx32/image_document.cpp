@@ -38,7 +38,8 @@ void ImageDocument::SaveAs(const std::string& path)
     if (!image_)
         throw std::runtime_error("Cannot save " + path + ": no image is loaded");
     try {
-        auto compression = faxtiff::SaveCompressionFromCode(static_cast<std::uint16_t>(compression_));
+        auto compression =
+            faxtiff::SaveCompressionFromCode(static_cast<std::uint16_t>(compression_));
         if (appendImage_) {
             std::optional<faxtiff::AppendPoint> known;
             if (path == appendPath_)

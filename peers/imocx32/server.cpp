@@ -100,8 +100,8 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
         return SELFREG_E_CLASS;
     HKEY server = nullptr;
     std::wstring key = kClassKey + L"\\InprocServer32";
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &server, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &server,
+                        nullptr) != ERROR_SUCCESS)
         return SELFREG_E_CLASS;
     bool written = SetValue(server, nullptr, path) == ERROR_SUCCESS &&
                    SetValue(server, L"ThreadingModel", L"Apartment") == ERROR_SUCCESS;

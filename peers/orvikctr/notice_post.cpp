@@ -50,8 +50,8 @@ bool PostNotice(const WireRecord& record, HANDLE stop)
         if (block) {
             HWND window = TargetWindow.load();
             // A null window would post to this thread, where no one reads.
-            if (window && Poster.load()(window, TargetMessage.load(),
-                                        reinterpret_cast<WPARAM>(block), 0))
+            if (window &&
+                Poster.load()(window, TargetMessage.load(), reinterpret_cast<WPARAM>(block), 0))
                 return true;
             if (!IsWindow(window)) {
                 GlobalFree(block);

@@ -19,7 +19,8 @@ std::string PrivateDirectory()
     if (length == 0 || length >= MAX_PATH)
         return {};
     char value[1024] = {};
-    GetPrivateProfileStringA(SettingsFile::Quilfa, SettingsFile::PrivateDir, "", value, sizeof value,
+    GetPrivateProfileStringA(SettingsFile::Quilfa, SettingsFile::PrivateDir, "", value,
+                             sizeof value,
                              (std::string(windows) + "\\" + SettingsFile::Name).c_str());
     return value;
 }

@@ -61,8 +61,8 @@ void Log(const std::string& line)
     if (FILE* log = std::fopen(path.c_str(), "ab")) {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        std::fprintf(log, "%04u-%02u-%02u %02u:%02u:%02u %s\r\n", now.wYear, now.wMonth,
-                     now.wDay, now.wHour, now.wMinute, now.wSecond, line.c_str());
+        std::fprintf(log, "%04u-%02u-%02u %02u:%02u:%02u %s\r\n", now.wYear, now.wMonth, now.wDay,
+                     now.wHour, now.wMinute, now.wSecond, line.c_str());
         std::fclose(log);
     }
 }

@@ -42,9 +42,9 @@ bool CreateApplicationWindow(HINSTANCE instance)
         return false;
     int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    ApplicationWindow = CreateWindowA("TApplication", ApplicationTitle.c_str(),
-                                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                                          WS_VISIBLE,
-                                      x, y, 0, 0, nullptr, nullptr, instance, nullptr);
+    ApplicationWindow =
+        CreateWindowA("TApplication", ApplicationTitle.c_str(),
+                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE, x, y, 0, 0,
+                      nullptr, nullptr, instance, nullptr);
     return ApplicationWindow != nullptr;
 }

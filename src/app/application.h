@@ -15,4 +15,3 @@ std::string TitleFromModulePath(const std::string& modulePath);
 // Creates ApplicationWindow, visible with zero size at the centre of the screen.
 // False when the window cannot be created.
 bool CreateApplicationWindow(HINSTANCE instance);
-

@@ -37,7 +37,8 @@ std::string CheckProgDirSetting()
         return {};
     // Kept whole, like the command line built from it: the tool is never started by a
     // path cut short; a name too long to run makes WinExec fail, which is reported.
-    std::string progDir = ReadProfileText(SettingsFilePath(windows), SettingsFile::Quilfa, SettingsFile::ProgDir, "");
+    std::string progDir =
+        ReadProfileText(SettingsFilePath(windows), SettingsFile::Quilfa, SettingsFile::ProgDir, "");
     if (progDir.empty())
         ShowStartupMessage("You must run Kalmset and Set User first.");
     return progDir;
@@ -56,8 +57,7 @@ int Run(HINSTANCE instance)
     if (!CreateApplicationWindow(instance))
         return 1;
     std::string system = SystemDirectory();
-    if (!FileExistsNamed(system + "\\IMOCX32.OCX") ||
-        !FileExistsNamed(system + "\\IMTWAIN3.OCX")) {
+    if (!FileExistsNamed(system + "\\IMOCX32.OCX") || !FileExistsNamed(system + "\\IMTWAIN3.OCX")) {
         RunRegistrationTool();
         return 0;
     }

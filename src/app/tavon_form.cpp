@@ -93,9 +93,8 @@ void TtavonForm::CreateWindowAndChildren(HINSTANCE instance)
     CreateConsole1();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "",
-                                 WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 141, 552,
-                                 kStatusBarHeight, handle_, nullptr, instance, nullptr);
+    StatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0,
+                                 141, 552, kStatusBarHeight, handle_, nullptr, instance, nullptr);
     if (StatusBar1 && font_)
         SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     im = std::make_unique<TImageMan>();
@@ -117,8 +116,8 @@ void TtavonForm::FormCreate()
     tavonForm->readQFSchINI();
 
     // The imaging control is windowless: there is nothing to park outside the window.
-    SetWindowPos(tavonForm->handle_, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER |
-                                                                  SWP_NOACTIVATE);
+    SetWindowPos(tavonForm->handle_, nullptr, 0, 0, 600, 300,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // Kept whole: the scheduler is never started by a path cut short.
     job_->SchedulerCmdLine = FaxSettings.ProgDir + Scheduler::Program;

@@ -21,7 +21,8 @@ AnsiText ToAnsi(std::wstring_view text)
     int units = static_cast<int>(text.size());
     // UTF-8 holds every character and takes no best-fit flag.
     DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int bytes = WideCharToMultiByte(CP_ACP, flags, text.data(), units, nullptr, 0, nullptr, nullptr);
+    int bytes =
+        WideCharToMultiByte(CP_ACP, flags, text.data(), units, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return {{}, false};
     AnsiText result{std::string(static_cast<std::size_t>(bytes), '\0')};

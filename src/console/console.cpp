@@ -69,21 +69,16 @@ void TConsole::PutCells(int x, int y, const char* buffer, int count)
     screen_.PutCells(x, y, buffer, count);
 }
 
-void TConsole::FillCells(int x, int y, char ch, int count)
-{
-    screen_.FillCells(x, y, ch, count);
-}
+void TConsole::FillCells(int x, int y, char ch, int count) { screen_.FillCells(x, y, ch, count); }
 
 void TConsole::Write(std::string_view text)
 {
     // A text handed on is counted in 32 bits; log lines are far shorter.
-    WriteBuffer(text.data(), static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), UINT32_MAX)));
+    WriteBuffer(text.data(),
+                static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), UINT32_MAX)));
 }
 
-void TConsole::WriteChar(char c)
-{
-    WriteBuffer(&c, 1);
-}
+void TConsole::WriteChar(char c) { WriteBuffer(&c, 1); }
 
 void TConsole::WriteBuffer(const char* Buffer, std::uint32_t Count)
 {
@@ -125,10 +120,7 @@ void TConsole::SpanChanged(int y, int from, int to)
     InvalidateRect(handle_, &span, FALSE);
 }
 
-void TConsole::Bell()
-{
-    MessageBeep(0);
-}
+void TConsole::Bell() { MessageBeep(0); }
 
 void TConsole::Clear()
 {

@@ -110,7 +110,10 @@ public:
     // The control's own font; every change of it is checked (EInvalidFont).
     TFixedFont& Font() { return font_; }
     void SetFont(const TFixedFont& font) { font_.Assign(font); }
-    void SetProcessControlCodes(TProcessControlCodes hook) { processControlCodes_ = std::move(hook); }
+    void SetProcessControlCodes(TProcessControlCodes hook)
+    {
+        processControlCodes_ = std::move(hook);
+    }
 
     void Write(std::string_view text);
     void WriteChar(char c);

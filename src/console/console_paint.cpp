@@ -51,7 +51,8 @@ void TConsole::PaintCells(HDC dc)
     // The first row's call fills the whole clip box with the background colour: no
     // separate erase, and areas beyond the buffer show only that colour.
     ExtTextOutA(dc, firstCol * cellWidth_, firstRow * cellHeight_, ETO_OPAQUE, &clip,
-                cells ? screen_.RowCells(firstCol, firstRow) : "", cells ? UINT(count) : 0, nullptr);
+                cells ? screen_.RowCells(firstCol, firstRow) : "", cells ? UINT(count) : 0,
+                nullptr);
     if (!cells)
         return;
     for (int row = firstRow + 1; row < endRow; ++row)
@@ -71,14 +72,12 @@ void TConsole::ShowCursor()
     if (!CreateCaret(handle_, nullptr, cellWidth_, 2))
         return;  // no caret to show; the text is unaffected
     // The bar lies just under the baseline of the cursor cell.
-    SetCaretPos((CursorX() - OriginX()) * cellWidth_, (CursorY() - OriginY()) * cellHeight_ + caretOffset_);
+    SetCaretPos((CursorX() - OriginX()) * cellWidth_,
+                (CursorY() - OriginY()) * cellHeight_ + caretOffset_);
     ShowCaret(handle_);
 }
 
-void TConsole::HideCursor()
-{
-    DestroyCaret();
-}
+void TConsole::HideCursor() { DestroyCaret(); }
 
 void TConsole::FontChanged()
 {

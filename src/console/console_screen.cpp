@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-TConsoleScreen::TConsoleScreen(TScreenEvents& events) : events_(events)
-{
-    Resize(cols_, rows_);
-}
+TConsoleScreen::TConsoleScreen(TScreenEvents& events) : events_(events) { Resize(cols_, rows_); }
 
 void TConsoleScreen::Resize(int cols, int rows)
 {
@@ -25,7 +22,8 @@ std::size_t TConsoleScreen::CellIndex(int x, int y) const
     int row = firstRow_ + y;
     if (row >= rows_)
         row -= rows_;
-    return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(x);
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
+           static_cast<std::size_t>(x);
 }
 
 char TConsoleScreen::Cell(int x, int y) const
@@ -42,16 +40,14 @@ std::string TConsoleScreen::RowText(int y) const
     return std::string(RowCells(0, y), static_cast<std::size_t>(cols_));
 }
 
-const char* TConsoleScreen::RowCells(int x, int y) const
-{
-    return cells_.data() + CellIndex(x, y);
-}
+const char* TConsoleScreen::RowCells(int x, int y) const { return cells_.data() + CellIndex(x, y); }
 
 void TConsoleScreen::PutCells(int x, int y, const char* buffer, int count)
 {
     if (count <= 0 || x < 0 || x >= cols_ || y < 0 || y >= rows_)
         return;
-    std::memcpy(&cells_[CellIndex(x, y)], buffer, static_cast<std::size_t>(std::min(count, cols_ - x)));
+    std::memcpy(&cells_[CellIndex(x, y)], buffer,
+                static_cast<std::size_t>(std::min(count, cols_ - x)));
 }
 
 void TConsoleScreen::FillCells(int x, int y, char ch, int count)

@@ -91,10 +91,7 @@ TStandardTextStream& StandardOutput()
     return output;
 }
 
-void TConsole::AttachTextDevice(TStandardTextStream& stream)
-{
-    stream.Attach(*this);
-}
+void TConsole::AttachTextDevice(TStandardTextStream& stream) { stream.Attach(*this); }
 
 namespace {
 

@@ -142,15 +142,30 @@ void TConsole::DoScroll(TScrollAxis axis, int code, int thumb)
     int position = horizontal ? OriginX() : OriginY();
     int page = horizontal ? VisibleCols() / 2 : VisibleRows();
     switch (code) {
-    case SB_LINEUP: position -= 1; break;
-    case SB_LINEDOWN: position += 1; break;
-    case SB_PAGEUP: position -= page; break;
-    case SB_PAGEDOWN: position += page; break;
+    case SB_LINEUP:
+        position -= 1;
+        break;
+    case SB_LINEDOWN:
+        position += 1;
+        break;
+    case SB_PAGEUP:
+        position -= page;
+        break;
+    case SB_PAGEDOWN:
+        position += page;
+        break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: position = thumb; break;
-    case SB_TOP: position = 0; break;
-    case SB_BOTTOM: position = horizontal ? MaxOriginX() : MaxOriginY(); break;
-    default: break;
+    case SB_THUMBTRACK:
+        position = thumb;
+        break;
+    case SB_TOP:
+        position = 0;
+        break;
+    case SB_BOTTOM:
+        position = horizontal ? MaxOriginX() : MaxOriginY();
+        break;
+    default:
+        break;
     }
     if (horizontal)
         ScrollTo(position, OriginY());
@@ -172,18 +187,15 @@ constexpr TScrollAxis V = TScrollAxis::Vertical;
 
 // First match wins.
 constexpr ScrollKey ScrollKeys[] = {
-    {VK_LEFT, false, H, SB_LINELEFT},  {VK_RIGHT, false, H, SB_LINERIGHT},
-    {VK_LEFT, true, H, SB_PAGELEFT},   {VK_RIGHT, true, H, SB_PAGERIGHT},
-    {VK_HOME, false, H, SB_LEFT},      {VK_END, false, H, SB_RIGHT},
-    {VK_UP, false, V, SB_LINEUP},      {VK_DOWN, false, V, SB_LINEDOWN},
-    {VK_PRIOR, false, V, SB_PAGEUP},   {VK_NEXT, false, V, SB_PAGEDOWN},
-    {VK_HOME, true, V, SB_TOP},        {VK_END, true, V, SB_BOTTOM},
+    {VK_LEFT, false, H, SB_LINELEFT}, {VK_RIGHT, false, H, SB_LINERIGHT},
+    {VK_LEFT, true, H, SB_PAGELEFT},  {VK_RIGHT, true, H, SB_PAGERIGHT},
+    {VK_HOME, false, H, SB_LEFT},     {VK_END, false, H, SB_RIGHT},
+    {VK_UP, false, V, SB_LINEUP},     {VK_DOWN, false, V, SB_LINEDOWN},
+    {VK_PRIOR, false, V, SB_PAGEUP},  {VK_NEXT, false, V, SB_PAGEDOWN},
+    {VK_HOME, true, V, SB_TOP},       {VK_END, true, V, SB_BOTTOM},
 };
 
-bool KeyIsDown(int key)
-{
-    return GetKeyState(key) < 0;
-}
+bool KeyIsDown(int key) { return GetKeyState(key) < 0; }
 
 }  // namespace
 

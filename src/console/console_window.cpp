@@ -39,12 +39,14 @@ void TConsole::CreateHandle(HWND parent)
                             std::to_string(GetLastError()));
     }
     createError_ = nullptr;
-    HWND window = CreateWindowExA(
-        0, ClassName, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_HSCROLL | WS_VSCROLL,
-        bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top,
-        parent, nullptr, instance, this);
+    HWND window = CreateWindowExA(0, ClassName, "",
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS |
+                                      WS_HSCROLL | WS_VSCROLL,
+                                  bounds_.left, bounds_.top, bounds_.right - bounds_.left,
+                                  bounds_.bottom - bounds_.top, parent, nullptr, instance, this);
     if (!window)
-        throw Exception("TConsole: window cannot be created, error " + std::to_string(GetLastError()));
+        throw Exception("TConsole: window cannot be created, error " +
+                        std::to_string(GetLastError()));
     if (createError_)
         std::rethrow_exception(std::exchange(createError_, nullptr));
 }
@@ -53,7 +55,8 @@ void TConsole::SetBounds(int left, int top, int width, int height)
 {
     bounds_ = RECT{left, top, left + width, top + height};
     if (handle_ && !MoveWindow(handle_, left, top, width, height, TRUE))
-        throw Exception("TConsole: window cannot be moved, error " + std::to_string(GetLastError()));
+        throw Exception("TConsole: window cannot be moved, error " +
+                        std::to_string(GetLastError()));
 }
 
 void TConsole::HandlerFailed(UINT message, const std::exception& error)

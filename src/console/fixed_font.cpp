@@ -8,10 +8,7 @@ namespace {
 
 constexpr std::size_t MaxFaceName = LF_FACESIZE - 1;
 
-std::string CutFaceName(const std::string& name)
-{
-    return name.substr(0, MaxFaceName);
-}
+std::string CutFaceName(const std::string& name) { return name.substr(0, MaxFaceName); }
 
 }  // namespace
 
@@ -25,13 +22,19 @@ COLORREF ColorToRGB(TColor color)
 TFixedFont::TFixedFont() = default;
 
 TFixedFont::TFixedFont(const LOGFONTA& font)
-    : name_(CutFaceName(std::string(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)))),
-      height_(int(font.lfHeight))
+        : name_(CutFaceName(std::string(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)))),
+          height_(int(font.lfHeight))
 {
     switch (font.lfPitchAndFamily & 0x03) {
-    case FIXED_PITCH: pitch_ = TFontPitch::fpFixed; break;
-    case VARIABLE_PITCH: pitch_ = TFontPitch::fpVariable; break;
-    default: pitch_ = TFontPitch::fpDefault; break;
+    case FIXED_PITCH:
+        pitch_ = TFontPitch::fpFixed;
+        break;
+    case VARIABLE_PITCH:
+        pitch_ = TFontPitch::fpVariable;
+        break;
+    default:
+        pitch_ = TFontPitch::fpDefault;
+        break;
     }
     if (font.lfWeight >= FW_BOLD)
         style_ |= fsBold;
@@ -44,8 +47,8 @@ TFixedFont::TFixedFont(const LOGFONTA& font)
 }
 
 TFixedFont::TFixedFont(const TFixedFont& other)
-    : name_(other.name_), height_(other.height_), pitch_(other.pitch_), style_(other.style_),
-      color_(other.color_), bkColor_(other.bkColor_)
+        : name_(other.name_), height_(other.height_), pitch_(other.pitch_), style_(other.style_),
+          color_(other.color_), bkColor_(other.bkColor_)
 {
 }
 
@@ -142,9 +145,15 @@ HFONT TFixedFont::Handle()
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     switch (pitch_) {
-    case TFontPitch::fpFixed: font.lfPitchAndFamily = FIXED_PITCH; break;
-    case TFontPitch::fpVariable: font.lfPitchAndFamily = VARIABLE_PITCH; break;
-    case TFontPitch::fpDefault: font.lfPitchAndFamily = DEFAULT_PITCH; break;
+    case TFontPitch::fpFixed:
+        font.lfPitchAndFamily = FIXED_PITCH;
+        break;
+    case TFontPitch::fpVariable:
+        font.lfPitchAndFamily = VARIABLE_PITCH;
+        break;
+    case TFontPitch::fpDefault:
+        font.lfPitchAndFamily = DEFAULT_PITCH;
+        break;
     }
     std::memcpy(font.lfFaceName, name_.data(), name_.size());  // at most 31, zero after
     handle_.Reset(CreateFontIndirectA(&font));
@@ -158,4 +167,3 @@ void TFixedFont::Changed()
     if (OnChange)
         OnChange();
 }
-

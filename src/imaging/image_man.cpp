@@ -52,8 +52,8 @@ DISPID seams::FailingDispId = DISPID_UNKNOWN;
 
 TImageMan::TImageMan()
 {
-    HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IDispatch, reinterpret_cast<void**>(&control_));
+    HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                      reinterpret_cast<void**>(&control_));
     if (FAILED(status))
         throw Exception(std::string("Imaging control ") + kImageManClassText +
                         " cannot be created (" + StatusText(status) + ")");
@@ -70,18 +70,17 @@ void TImageMan::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char
     EXCEPINFO exception{};
     VARIANT result;
     VariantInit(&result);
-    HRESULT status = id == seams::FailingDispId
-                         ? E_FAIL
-                         : control_->Invoke(id, IID_NULL, 0, flags, &parameters,
-                                            flags == DISPATCH_METHOD ? &result : nullptr,
-                                            &exception, nullptr);
+    HRESULT status =
+        id == seams::FailingDispId
+            ? E_FAIL
+            : control_->Invoke(id, IID_NULL, 0, flags, &parameters,
+                               flags == DISPATCH_METHOD ? &result : nullptr, &exception, nullptr);
     VariantClear(&result);
     if (SUCCEEDED(status))
         return;
-    std::string text = exception.bstrDescription
-                           ? Narrow(exception.bstrDescription)
-                           : "Imaging control: " + std::string(what) + " failed (" +
-                                 StatusText(status) + ")";
+    std::string text = exception.bstrDescription ? Narrow(exception.bstrDescription)
+                                                 : "Imaging control: " + std::string(what) +
+                                                       " failed (" + StatusText(status) + ")";
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);

@@ -33,11 +33,11 @@ bool CopyContents(HANDLE source, HANDLE destination)
     }
 }
 
-std::string CopyFailure(const char* kind, const std::string& source,
-                        const std::string& destination)
+std::string CopyFailure(const char* kind, const std::string& source, const std::string& destination)
 {
     return (std::string("TAVON(") + kind + "): excep. stream copy: " + source + " to " +
-            destination).substr(0, 255);
+            destination)
+        .substr(0, 255);
 }
 
 }  // namespace

@@ -8,8 +8,7 @@ char TimeSeparator = ':';
 void ReadTimeSeparator()
 {
     char separator[8] = {};
-    int length = GetLocaleInfoA(GetSystemDefaultLCID(), LOCALE_STIME, separator,
-                                sizeof separator);
+    int length = GetLocaleInfoA(GetSystemDefaultLCID(), LOCALE_STIME, separator, sizeof separator);
     // length counts the terminator: a one-character separator gives 2.
     TimeSeparator = length == 2 ? separator[0] : ':';
 }
@@ -20,9 +19,8 @@ std::string FormatTimeStamp(const SYSTEMTIME& time)
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02u.%02u.%02u %02d%c%02u%c%02u %s",
                   unsigned(time.wMonth % 100), unsigned(time.wDay % 100),
-                  unsigned(time.wYear % 100), hour12, TimeSeparator,
-                  unsigned(time.wMinute % 100), TimeSeparator, unsigned(time.wSecond % 100),
-                  time.wHour < 12 ? "AM" : "PM");
+                  unsigned(time.wYear % 100), hour12, TimeSeparator, unsigned(time.wMinute % 100),
+                  TimeSeparator, unsigned(time.wSecond % 100), time.wHour < 12 ? "AM" : "PM");
     return stamp;
 }
 

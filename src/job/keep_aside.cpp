@@ -30,8 +30,8 @@ std::string KeepAside(const std::string& name)
     for (int serial = 0;; ++serial) {
         char stamp[48];
         std::snprintf(stamp, sizeof stamp, "-kept-%04u%02u%02u-%02u%02u%02u-%03u-%d", now.wYear,
-                      now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                      now.wMilliseconds, serial);
+                      now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                      serial);
         std::string kept = base + stamp + extension;
         if (MoveFileA(name.c_str(), kept.c_str()))  // never replaces a file
             return kept;

@@ -17,8 +17,8 @@ std::string JobFileStamp(const std::string& jobIni)
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(jobIni.c_str(), GetFileExInfoStandard, &data))
         return {};
-    ULONGLONG written = (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                        data.ftLastWriteTime.dwLowDateTime;
+    ULONGLONG written =
+        (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     ULONGLONG size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return std::to_string(written) + " " + std::to_string(size);
 }

@@ -36,13 +36,16 @@ void TPrintJob::MergePages()
         debug("merge marker could not be written: " + mergeMarker_);
     debug("Opened " + jobIni + " read appendPage");
 
-    std::string firstSection = ReadProfileText(jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
+    std::string firstSection =
+        ReadProfileText(jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
     debug("SectionName=" + firstSection);
     if (!firstSection.empty()) {
-        std::int32_t total = ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber);
+        std::int32_t total =
+            ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber);
         debug("TotPage = " + std::to_string(total));
         if (total > 0) {
-            std::int32_t first = ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::FirstPage);
+            std::int32_t first =
+                ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::FirstPage);
             debug("FirstPage=" + std::to_string(first));
             // Counted in 64 bits: a Total Page Number of INT32_MAX must still end the loop.
             for (std::int64_t page = first; page <= total; ++page)
@@ -131,8 +134,7 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
         // file, and a fax without it must be resendable.
         if (!saved) {
             debug("page image kept: " + imageName);
-            LeaveOut(pageNumber, loaded ? "could not be saved" : "not a readable image",
-                     imageName);
+            LeaveOut(pageNumber, loaded ? "could not be saved" : "not a readable image", imageName);
             return;
         }
         debug("before deletefile " + imageName);
@@ -175,8 +177,8 @@ void TPrintJob::ReportLeftOutPages()
         const LeftOutPage& page = pages[i];
         if (FileExistsNamed(page.image))
             kept[i] = KeepAside(page.image);
-        std::string line = "page " + std::to_string(page.number) + " (" + page.reason + "): " +
-                           (kept[i].empty() ? page.image : kept[i]);
+        std::string line = "page " + std::to_string(page.number) + " (" + page.reason +
+                           "): " + (kept[i].empty() ? page.image : kept[i]);
         debug(line);
         if (i < kLeftOutPagesShown)
             text += "\r\n" + line;

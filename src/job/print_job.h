@@ -16,7 +16,6 @@
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
 
-
 namespace seams {
 // The pause before the settings reload at the end of a document, the open attempts
 // made for each page image, and the settings entry's clear.
@@ -31,7 +30,7 @@ using ErrorReporter = void (*)(const std::exception& error);
 class TPrintJob {
 public:
     TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError)
-        : console_(console), im_(im), reportError_(reportError)
+            : console_(console), im_(im), reportError_(reportError)
     {
     }
     // Frees the blocks still held.
@@ -53,7 +52,6 @@ public:
     std::string SchedulerCmdLine;
     // Scratch copy of the name of each file deleted during a job.
     std::string FileNameBuffer;
-
 
 private:
     void HandleNotice(WPARAM wParam);

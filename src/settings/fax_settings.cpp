@@ -30,10 +30,7 @@ bool FetchSettingsDirectory()
     return true;
 }
 
-std::string SettingsPath()
-{
-    return SettingsFilePath(LastWindowsDirectory);
-}
+std::string SettingsPath() { return SettingsFilePath(LastWindowsDirectory); }
 
 std::string ReadText(const char* section, const char* key, const char* defaultValue)
 {
@@ -90,13 +87,16 @@ void readQFSchINI()
         throw Exception("'" + s.User + "' is not a valid integer value");
     s.UserNumber = static_cast<std::uint16_t>(*user);
 
-    s.PrivateDir = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::PrivateDir, ""), kMaxDirLength);
+    s.PrivateDir =
+        CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::PrivateDir, ""), kMaxDirLength);
     s.Phonebook = CutTo(ReadText(SettingsFile::Quilfa, SettingsFile::Phonebook, "FAXLIST.PB"), 12);
     // Only 1 and 2 are known; 1 is the old name of 2. Other values are kept.
-    s.ModemType = ReadProfileInteger(SettingsPath(), SettingsFile::Quilfa, SettingsFile::ModemType, 2);
+    s.ModemType =
+        ReadProfileInteger(SettingsPath(), SettingsFile::Quilfa, SettingsFile::ModemType, 2);
     if (s.ModemType == 1)
         s.ModemType = 2;
-    s.Resolution = ReadProfileInteger(SettingsPath(), SettingsFile::Options, SettingsFile::Resolution, 1);
+    s.Resolution =
+        ReadProfileInteger(SettingsPath(), SettingsFile::Options, SettingsFile::Resolution, 1);
 
     ReadGXAPISettings();
 }
@@ -106,7 +106,8 @@ void ReadGXAPISettings()
     if (!FetchSettingsDirectory())
         return;
     FaxSettings.GXAPIFileName = ReadText(SettingsFile::GXAPI, SettingsFile::FileName, "");
-    FaxSettings.GXAPIResolution = ReadProfileInteger(SettingsPath(), SettingsFile::GXAPI, SettingsFile::Resolution, 1);
+    FaxSettings.GXAPIResolution =
+        ReadProfileInteger(SettingsPath(), SettingsFile::GXAPI, SettingsFile::Resolution, 1);
 }
 
 bool ClearGXAPIFileName()

@@ -7,17 +7,17 @@
 #include <windows.h>
 
 struct TFaxSettings {
-    std::string GXAPIFileName;        // at most 255; empty: hand the job to the scheduler
+    std::string GXAPIFileName;  // at most 255; empty: hand the job to the scheduler
     std::int32_t GXAPIResolution = 0;
     std::int32_t ModemType = 0;
     std::uint16_t UserNumber = 0;
-    std::string User;                 // at most 5
-    std::string Phonebook;            // at most 12
+    std::string User;       // at most 5
+    std::string Phonebook;  // at most 12
     std::int32_t Resolution = 0;
-    std::string AdminDir;             // at most 144, ends with a backslash
-    std::string UsersDir;             // at most 144, ends with a backslash
-    std::string ProgDir;              // at most 144
-    std::string PrivateDir;           // at most 144, as written in the file
+    std::string AdminDir;    // at most 144, ends with a backslash
+    std::string UsersDir;    // at most 144, ends with a backslash
+    std::string ProgDir;     // at most 144
+    std::string PrivateDir;  // at most 144, as written in the file
 };
 
 extern TFaxSettings FaxSettings;

@@ -10,11 +10,15 @@ namespace faxtiff::fax {
 
 class BitReader {
 public:
-    explicit BitReader(std::span<const std::uint8_t> data) : data_(data.data()), size_(data.size()) {}
+    explicit BitReader(std::span<const std::uint8_t> data) : data_(data.data()), size_(data.size())
+    {
+    }
 
     // Makes at least 32 bits available to Peek.
-    void Refill() {
-        if (count_ >= 32) return;
+    void Refill()
+    {
+        if (count_ >= 32)
+            return;
         if (next_ + 8 <= size_) {
             const std::uint8_t* p = data_ + next_;
             std::uint64_t word = std::uint64_t{p[0]} << 56 | std::uint64_t{p[1]} << 48 |
@@ -36,11 +40,13 @@ public:
 
     // The next n bits (1..32), right-aligned; needs Refill first.
     std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(window_ >> (64 - n)); }
-    void Consume(int n) {
+    void Consume(int n)
+    {
         window_ <<= n;
         count_ -= n;
     }
-    std::uint32_t Take(int n) {
+    std::uint32_t Take(int n)
+    {
         Refill();
         std::uint32_t bits = Peek(n);
         Consume(n);

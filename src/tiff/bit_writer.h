@@ -12,12 +12,15 @@ public:
     explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
 
     // Makes room for at least `bytes` more bytes; Put never checks.
-    void Reserve(std::size_t bytes) {
-        if (out_.size() < used_ + bytes + 8) out_.resize(std::max(out_.size() * 2, used_ + bytes + 8));
+    void Reserve(std::size_t bytes)
+    {
+        if (out_.size() < used_ + bytes + 8)
+            out_.resize(std::max(out_.size() * 2, used_ + bytes + 8));
     }
 
     // length 0..25
-    void Put(std::uint32_t bits, int length) {
+    void Put(std::uint32_t bits, int length)
+    {
         window_ = window_ << length | bits;
         count_ += length;
         if (count_ >= 32) {
@@ -38,7 +41,8 @@ public:
     void PadTo(int bit) { Put(0, (bit - count_ % 8 + 8) % 8); }
 
     // Flushes the last partial byte (zero-padded) and cuts the vector to the bytes written.
-    void Finish() {
+    void Finish()
+    {
         AlignToByte();
         while (count_ > 0) {
             count_ -= 8;

@@ -19,10 +19,14 @@ constexpr int kUncompressedRun = -1;
 class RowDecoder {
 public:
     RowDecoder(std::span<const std::uint8_t> data, int width)
-        : bits_(data), width_(width), white_(WhiteRuns()), black_(BlackRuns()), modes_(Modes2D()) {}
+            : bits_(data), width_(width), white_(WhiteRuns()), black_(BlackRuns()),
+              modes_(Modes2D())
+    {
+    }
 
     BitReader& Bits() { return bits_; }
-    void StartRow(std::uint32_t row, std::int32_t* coding) {
+    void StartRow(std::uint32_t row, std::int32_t* coding)
+    {
         row_ = row;
         rowStart_ = bits_.Position();
         coding_ = coding;
@@ -30,23 +34,30 @@ public:
     }
     int ChangeCount() const { return count_; }
 
-    [[noreturn]] void Fail(const std::string& what) const {
-        if (bits_.Overrun()) FailEnded();
+    [[noreturn]] void Fail(const std::string& what) const
+    {
+        if (bits_.Overrun())
+            FailEnded();
         throw TiffError("row " + std::to_string(row_ + 1) + ": " + what);
     }
 
     // For bits that are no code word: near the end of the data that means the data was cut off.
-    [[noreturn]] void FailBadCode(const std::string& what) const {
-        if (bits_.Position() + kLongestCode > bits_.Size()) FailEnded();
+    [[noreturn]] void FailBadCode(const std::string& what) const
+    {
+        if (bits_.Position() + kLongestCode > bits_.Size())
+            FailEnded();
         Fail(what);
     }
 
-    void CheckNotOverrun() const {
-        if (bits_.Overrun()) FailEnded();
+    void CheckNotOverrun() const
+    {
+        if (bits_.Overrun())
+            FailEnded();
     }
 
     // Consumes fill bits and EOL codes before a row; returns whether there was an EOL.
-    bool SkipEols() {
+    bool SkipEols()
+    {
         bool sawEol = false;
         for (;;) {
             bits_.Refill();
@@ -64,7 +75,8 @@ public:
                         break;
                     }
                     bits_.Consume(32);
-                    if (bits_.Overrun()) FailEnded();
+                    if (bits_.Overrun())
+                        FailEnded();
                 }
                 sawEol = true;
             } else {
@@ -73,7 +85,8 @@ public:
         }
     }
 
-    void Decode1DRow() {
+    void Decode1DRow()
+    {
         int a0 = 0;
         while (a0 < width_) {
             int color = count_ & 1;
@@ -88,7 +101,8 @@ public:
     }
 
     // reference: the previous row's changes followed by kChangeSentinels widths.
-    void Decode2DRow(const std::int32_t* reference) {
+    void Decode2DRow(const std::int32_t* reference)
+    {
         int a0 = -1;  // the imaginary white pixel before the row
         int j = 0;    // index of b1 in reference: the first change right of a0 of a0's parity
         while (a0 < width_) {
@@ -107,7 +121,8 @@ public:
                 int start = std::max(a0, 0);
                 int run1 = ReadRun(color, width_ - start);
                 int run2 = run1 < 0 ? -1 : ReadRun(color ^ 1, width_ - start - run1);
-                if (run1 < 0 || run2 < 0) Fail("uncompressed mode inside a horizontal mode code");
+                if (run1 < 0 || run2 < 0)
+                    Fail("uncompressed mode inside a horizontal mode code");
                 Push(start + run1);
                 a0 = start + run1 + run2;
                 Push(a0);
@@ -116,7 +131,8 @@ public:
             case Kind::Vertical: {
                 bits_.Consume(e.length);
                 int a1 = b1 + e.value;
-                if (a1 < std::max(a0, 0) || a1 > width_) Fail("vertical mode code points outside the row");
+                if (a1 < std::max(a0, 0) || a1 > width_)
+                    Fail("vertical mode code points outside the row");
                 Push(a1);
                 a0 = a1;
                 j = j > 0 ? j - 1 : j + 1;
@@ -125,7 +141,8 @@ public:
             case Kind::Uncompressed:
                 bits_.Consume(e.length);
                 a0 = DecodeUncompressed(std::max(a0, 0));
-                if ((j & 1) != (count_ & 1)) j = j > 0 ? j - 1 : j + 1;
+                if ((j & 1) != (count_ & 1))
+                    j = j > 0 ? j - 1 : j + 1;
                 break;
             case Kind::Eol:
                 Fail(a0 < 0 ? "end-of-line code where the row should start"
@@ -134,21 +151,25 @@ public:
                 FailBadCode("invalid 2D code word");
             }
             if (a0 < width_)
-                while (reference[j] <= a0) j += 2;
+                while (reference[j] <= a0)
+                    j += 2;
         }
     }
 
 private:
     static constexpr int kLongestCode = 13;
 
-    [[noreturn]] void FailEnded() const {
+    [[noreturn]] void FailEnded() const
+    {
         throw TiffError("row " + std::to_string(row_ + 1) + ": the coded data ends " +
                         (rowStart_ >= bits_.Size() ? "before the row" : "inside the row"));
     }
 
     // Adds a change at x; one equal to the last change cancels it (a zero-length run).
-    void Push(int x) {
-        if (x >= width_) return;
+    void Push(int x)
+    {
+        if (x >= width_)
+            return;
         if (count_ > 0 && coding_[count_ - 1] == x)
             --count_;
         else
@@ -157,7 +178,8 @@ private:
 
     // Make-up codes and the terminating code of one run of at most `limit` pixels, or
     // kUncompressedRun for the uncompressed-mode entrance.
-    int ReadRun(int color, int limit) {
+    int ReadRun(int color, int limit)
+    {
         const LookupTable& table = color == kWhite ? white_ : black_;
         int run = 0;
         for (;;) {
@@ -167,28 +189,33 @@ private:
             case Kind::Terminating:
                 bits_.Consume(e.length);
                 run += e.value;
-                if (run > limit) Fail("run goes past the end of the row");
+                if (run > limit)
+                    Fail("run goes past the end of the row");
                 return run;
             case Kind::Makeup:
                 bits_.Consume(e.length);
                 run += e.value;
-                if (run > limit) Fail("run goes past the end of the row");
+                if (run > limit)
+                    Fail("run goes past the end of the row");
                 break;
             case Kind::Uncompressed:
-                if (run != 0) Fail("uncompressed mode after a make-up code");
+                if (run != 0)
+                    Fail("uncompressed mode after a make-up code");
                 bits_.Consume(e.length);
                 return kUncompressedRun;
             case Kind::Eol:
                 Fail("end-of-line code inside the row (the row is shorter than the page)");
             default:
-                FailBadCode(color == kWhite ? "invalid white run code word" : "invalid black run code word");
+                FailBadCode(color == kWhite ? "invalid white run code word"
+                                            : "invalid black run code word");
             }
         }
     }
 
     // Uncompressed mode from a0 to its exit code; returns the new a0. Afterwards the
     // change parity gives the colour the exit code names for the next run.
-    int DecodeUncompressed(int a0) {
+    int DecodeUncompressed(int a0)
+    {
         for (;;) {
             bits_.Refill();
             std::uint32_t next = bits_.Peek(12);
@@ -196,18 +223,22 @@ private:
             if (zeros <= 5) {
                 // zeros white pixels, then (below 5) one black pixel
                 int pixels = zeros < 5 ? zeros + 1 : 5;
-                if (a0 + pixels > width_) Fail("uncompressed data goes past the end of the row");
+                if (a0 + pixels > width_)
+                    Fail("uncompressed data goes past the end of the row");
                 SetColor(a0, zeros, kWhite);
-                if (zeros < 5) SetColor(a0 + zeros, 1, kBlack);
+                if (zeros < 5)
+                    SetColor(a0 + zeros, 1, kBlack);
                 a0 += pixels;
                 bits_.Consume(zeros + 1);
             } else if (zeros <= 10) {
                 int whites = zeros - 6;
                 int nextColor = (next >> (10 - zeros)) & 1;
-                if (a0 + whites > width_) Fail("uncompressed data goes past the end of the row");
+                if (a0 + whites > width_)
+                    Fail("uncompressed data goes past the end of the row");
                 SetColor(a0, whites, kWhite);
                 a0 += whites;
-                if ((count_ & 1) != nextColor) Push(a0);
+                if ((count_ & 1) != nextColor)
+                    Push(a0);
                 bits_.Consume(zeros + 2);
                 return a0;
             } else {
@@ -217,8 +248,10 @@ private:
     }
 
     // Pixels [x, x + n) get colour c.
-    void SetColor(int x, int n, int c) {
-        if (n > 0 && (count_ & 1) != c) Push(x);
+    void SetColor(int x, int n, int c)
+    {
+        if (n > 0 && (count_ & 1) != c)
+            Push(x);
     }
 
     BitReader bits_;
@@ -235,11 +268,14 @@ private:
 }  // namespace
 
 FaxDecoder::FaxDecoder(FaxScheme scheme, int width)
-    : scheme_(scheme), width_(width), reference_(width + kChangeSentinels + 1),
-      coding_(width + kChangeSentinels + 1) {}
+        : scheme_(scheme), width_(width), reference_(width + kChangeSentinels + 1),
+          coding_(width + kChangeSentinels + 1)
+{
+}
 
-void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, std::uint32_t firstRow, std::uint32_t rows,
-                             const RowSink& sink) {
+void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, std::uint32_t firstRow,
+                             std::uint32_t rows, const RowSink& sink)
+{
     RowDecoder decoder(data, width_);
     BitReader& bits = decoder.Bits();
     int referenceCount = 0;  // the row before the strip counts as white
@@ -256,7 +292,8 @@ void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, std::uint32_t f
             decoder.Decode1DRow();
             break;
         case FaxScheme::Group3TwoD:
-            if (!decoder.SkipEols()) decoder.Fail("no end-of-line code before the row");
+            if (!decoder.SkipEols())
+                decoder.Fail("no end-of-line code before the row");
             if (bits.Take(1) == 1)
                 decoder.Decode1DRow();
             else
@@ -268,14 +305,16 @@ void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, std::uint32_t f
         }
         decoder.CheckNotOverrun();
         referenceCount = decoder.ChangeCount();
-        sink(std::span<const std::int32_t>(coding_.data(), static_cast<std::size_t>(referenceCount)));
+        sink(std::span<const std::int32_t>(coding_.data(),
+                                           static_cast<std::size_t>(referenceCount)));
         std::swap(reference_, coding_);
         AddSentinels(reference_.data(), referenceCount, width_);
     }
 }
 
-void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, PageBitmap& bitmap, std::uint32_t firstRow,
-                             std::uint32_t rows) {
+void FaxDecoder::DecodeStrip(std::span<const std::uint8_t> data, PageBitmap& bitmap,
+                             std::uint32_t firstRow, std::uint32_t rows)
+{
     std::uint32_t row = firstRow;
     DecodeStrip(data, firstRow, rows, [&](std::span<const std::int32_t> changes) {
         PaintChanges(changes.data(), static_cast<int>(changes.size()), width_, bitmap.Row(row++));

@@ -11,13 +11,16 @@
 namespace faxtiff::fax {
 
 FaxEncoder::FaxEncoder(FaxScheme scheme, int width, std::vector<std::uint8_t>& out)
-    : scheme_(scheme), width_(width), codes_(Encoding()), bits_(out), coding_(width + kChangeSentinels + 1),
-      reference_(width + kChangeSentinels + 1) {
+        : scheme_(scheme), width_(width), codes_(Encoding()), bits_(out),
+          coding_(width + kChangeSentinels + 1), reference_(width + kChangeSentinels + 1)
+{
     AddSentinels(reference_.data(), 0, width);
 }
 
-void FaxEncoder::AddRow(std::span<const std::int32_t> changes) {
-    if (changes.size() > static_cast<std::size_t>(width_)) throw std::logic_error("more changes than pixels");
+void FaxEncoder::AddRow(std::span<const std::int32_t> changes)
+{
+    if (changes.size() > static_cast<std::size_t>(width_))
+        throw std::logic_error("more changes than pixels");
     std::copy(changes.begin(), changes.end(), coding_.begin());
     int count = static_cast<int>(changes.size());
     AddSentinels(coding_.data(), count, width_);
@@ -49,7 +52,8 @@ void FaxEncoder::AddRow(std::span<const std::int32_t> changes) {
     ++row_;
 }
 
-void FaxEncoder::Finish() {
+void FaxEncoder::Finish()
+{
     if (scheme_ == FaxScheme::Group4) {
         ReserveRow();
         bits_.Put(kEol.bits, kEol.length);
@@ -60,12 +64,14 @@ void FaxEncoder::Finish() {
 
 void FaxEncoder::ReserveRow() { bits_.Reserve(static_cast<std::size_t>(width_ + 4) * 7); }
 
-void FaxEncoder::PutEol() {
+void FaxEncoder::PutEol()
+{
     bits_.PadTo(4);  // the 12-bit EOL then ends on a byte boundary
     bits_.Put(kEol.bits, kEol.length);
 }
 
-void FaxEncoder::Encode1DRow(int count) {
+void FaxEncoder::Encode1DRow(int count)
+{
     const std::int32_t* changes = coding_.data();
     int a0 = 0;
     for (int i = 0; i <= count; ++i) {
@@ -75,7 +81,8 @@ void FaxEncoder::Encode1DRow(int count) {
     }
 }
 
-void FaxEncoder::Encode2DRow() {
+void FaxEncoder::Encode2DRow()
+{
     const std::int32_t* coding = coding_.data();
     const std::int32_t* reference = reference_.data();
     int a0 = -1;
@@ -102,12 +109,15 @@ void FaxEncoder::Encode2DRow() {
             a0 = a2;
             i += 2;
         }
-        if (a0 >= width_) return;
-        while (reference[j] <= a0) j += 2;
+        if (a0 >= width_)
+            return;
+        while (reference[j] <= a0)
+            j += 2;
     }
 }
 
-void FaxEncoder::PutRun(int color, int run) {
+void FaxEncoder::PutRun(int color, int run)
+{
     while (run >= 2560 + 64) {
         const Code& code = codes_.makeup[color][40];
         bits_.Put(code.bits, code.length);
@@ -122,13 +132,15 @@ void FaxEncoder::PutRun(int color, int run) {
     bits_.Put(code.bits, code.length);
 }
 
-void EncodeFax(const PageBitmap& bitmap, FaxScheme scheme, std::vector<std::uint8_t>& out) {
+void EncodeFax(const PageBitmap& bitmap, FaxScheme scheme, std::vector<std::uint8_t>& out)
+{
     int width = static_cast<int>(bitmap.Width());
     std::vector<std::int32_t> changes(width + kChangeSentinels + 1);
     FaxEncoder encoder(scheme, width, out);
     for (std::uint32_t row = 0; row < bitmap.Length(); ++row) {
         int count = FindChanges(bitmap.Row(row), width, changes.data());
-        encoder.AddRow(std::span<const std::int32_t>(changes.data(), static_cast<std::size_t>(count)));
+        encoder.AddRow(
+            std::span<const std::int32_t>(changes.data(), static_cast<std::size_t>(count)));
     }
     encoder.Finish();
 }

@@ -28,14 +28,14 @@ inline constexpr Code kVertical[7] = {{0x02, 7}, {0x02, 6}, {0x2, 3}, {0x1, 1},
 
 enum class Kind : std::uint8_t {
     Invalid,
-    Terminating,   // value: run length
-    Makeup,        // value: run length
+    Terminating,  // value: run length
+    Makeup,       // value: run length
     Eol,
     Uncompressed,  // entrance to uncompressed mode
     Pass,
     Horizontal,
-    Vertical,      // value: a1 - b1
-    Subtable,      // value: index of the subtable, length: its index bits
+    Vertical,  // value: a1 - b1
+    Subtable,  // value: index of the subtable, length: its index bits
 };
 
 struct Entry {
@@ -57,10 +57,12 @@ public:
     };
     explicit LookupTable(const std::vector<Word>& words);
 
-    Entry Find(std::uint32_t next16) const {
+    Entry Find(std::uint32_t next16) const
+    {
         Entry e = entries_[next16 >> (16 - kFirstBits)];
         if (e.kind == Kind::Subtable)
-            e = entries_[e.value + ((next16 >> (16 - kFirstBits - e.length)) & ((1u << e.length) - 1))];
+            e = entries_[e.value +
+                         ((next16 >> (16 - kFirstBits - e.length)) & ((1u << e.length) - 1))];
         return e;
     }
 

@@ -48,7 +48,9 @@ public:
 
 private:
     File(std::intptr_t handle, std::string path, std::uint64_t size)
-        : handle_(handle), path_(std::move(path)), size_(size) {}
+            : handle_(handle), path_(std::move(path)), size_(size)
+    {
+    }
     void Close();
 
     std::intptr_t handle_;  // a descriptor, or a HANDLE on Windows; -1 once closed

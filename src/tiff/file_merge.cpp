@@ -11,7 +11,8 @@
 namespace faxtiff {
 namespace {
 
-CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression compression) {
+CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression compression)
+{
     CodedPage page = file.ReadCoded(index);  // its messages name the page
     try {
         return RecodePage(std::move(page), compression);
@@ -22,7 +23,9 @@ CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression c
 
 }  // namespace
 
-void AppendFiles(const std::string& dest, const std::vector<std::string>& sources, SaveCompression compression) {
+void AppendFiles(const std::string& dest, const std::vector<std::string>& sources,
+                 SaveCompression compression)
+{
     PageAppender appender(dest);
     for (const std::string& source : sources) {
         TiffFile file = TiffFile::Open(source);

@@ -13,6 +13,7 @@ namespace faxtiff {
 // there are they linked in, so a broken page, a source that cannot be read or a failing
 // dest leaves dest holding its old pages. Memory holds one page at a time. Throws
 // TiffError naming the file it is about.
-void AppendFiles(const std::string& dest, const std::vector<std::string>& sources, SaveCompression compression);
+void AppendFiles(const std::string& dest, const std::vector<std::string>& sources,
+                 SaveCompression compression);
 
 }  // namespace faxtiff

@@ -12,15 +12,19 @@
 namespace faxtiff {
 namespace {
 
-[[noreturn]] void RethrowForPage(std::size_t index, const TiffError& e) {
+[[noreturn]] void RethrowForPage(std::size_t index, const TiffError& e)
+{
     throw TiffError("page " + std::to_string(index + 1) + ": " + e.what());
 }
 
 }  // namespace
 
-Page Page::FromBitmap(PageBitmap bitmap, std::uint16_t photometric, std::optional<Resolution> resolution) {
-    if (photometric > 1) throw TiffError("photometric interpretation " + std::to_string(photometric) +
-                                         " is not 0 or 1");
+Page Page::FromBitmap(PageBitmap bitmap, std::uint16_t photometric,
+                      std::optional<Resolution> resolution)
+{
+    if (photometric > 1)
+        throw TiffError("photometric interpretation " + std::to_string(photometric) +
+                        " is not 0 or 1");
     Page page;
     PageInfo& info = page.coded_.info;
     info.width = bitmap.Width();
@@ -32,7 +36,8 @@ Page Page::FromBitmap(PageBitmap bitmap, std::uint16_t photometric, std::optiona
     return page;
 }
 
-TiffFile::TiffFile(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {
+TiffFile::TiffFile(std::unique_ptr<ByteSource> source) : source_(std::move(source))
+{
     TiffHeader header = ReadHeader(*source_);
     order_ = header.order;
     ifds_ = WalkIfdChain(*source_, header).offsets;
@@ -42,7 +47,8 @@ TiffFile::TiffFile(TiffFile&&) noexcept = default;
 TiffFile& TiffFile::operator=(TiffFile&&) noexcept = default;
 TiffFile::~TiffFile() = default;
 
-TiffFile TiffFile::Open(const std::string& path) {
+TiffFile TiffFile::Open(const std::string& path)
+{
     try {
         return TiffFile(std::make_unique<File>(File::OpenForReading(path)));
     } catch (const TiffError& e) {
@@ -50,17 +56,21 @@ TiffFile TiffFile::Open(const std::string& path) {
     }
 }
 
-TiffFile TiffFile::FromBytes(std::span<const std::uint8_t> bytes) {
-    return TiffFile(std::make_unique<MemorySource>(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
+TiffFile TiffFile::FromBytes(std::span<const std::uint8_t> bytes)
+{
+    return TiffFile(
+        std::make_unique<MemorySource>(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
 }
 
-void TiffFile::CheckIndex(std::size_t index) const {
+void TiffFile::CheckIndex(std::size_t index) const
+{
     if (index >= ifds_.size())
-        throw TiffError("page " + std::to_string(index + 1) + ": the file has " + std::to_string(ifds_.size()) +
-                        (ifds_.size() == 1 ? " page" : " pages"));
+        throw TiffError("page " + std::to_string(index + 1) + ": the file has " +
+                        std::to_string(ifds_.size()) + (ifds_.size() == 1 ? " page" : " pages"));
 }
 
-PageInfo TiffFile::Info(std::size_t index) const {
+PageInfo TiffFile::Info(std::size_t index) const
+{
     CheckIndex(index);
     try {
         return ReadPageDirectory(*source_, order_, ifds_[index]).info;
@@ -69,7 +79,8 @@ PageInfo TiffFile::Info(std::size_t index) const {
     }
 }
 
-CodedPage TiffFile::ReadCoded(std::size_t index) const {
+CodedPage TiffFile::ReadCoded(std::size_t index) const
+{
     CheckIndex(index);
     try {
         PageDirectory dir = ReadPageDirectory(*source_, order_, ifds_[index]);
@@ -84,7 +95,8 @@ CodedPage TiffFile::ReadCoded(std::size_t index) const {
     }
 }
 
-Page TiffFile::ReadPage(std::size_t index) const {
+Page TiffFile::ReadPage(std::size_t index) const
+{
     Page page;
     page.coded_ = ReadCoded(index);
     try {
@@ -95,7 +107,8 @@ Page TiffFile::ReadPage(std::size_t index) const {
     return page;
 }
 
-Page LoadPage(const std::string& path, std::size_t index) {
+Page LoadPage(const std::string& path, std::size_t index)
+{
     TiffFile file = TiffFile::Open(path);
     try {
         return file.ReadPage(index);
@@ -104,15 +117,18 @@ Page LoadPage(const std::string& path, std::size_t index) {
     }
 }
 
-Page LoadPage(std::span<const std::uint8_t> bytes, std::size_t index) {
+Page LoadPage(std::span<const std::uint8_t> bytes, std::size_t index)
+{
     return TiffFile::FromBytes(bytes).ReadPage(index);
 }
 
-std::vector<PageInfo> ListPages(const std::string& path) {
+std::vector<PageInfo> ListPages(const std::string& path)
+{
     TiffFile file = TiffFile::Open(path);
     std::vector<PageInfo> pages;
     try {
-        for (std::size_t i = 0; i < file.PageCount(); ++i) pages.push_back(file.Info(i));
+        for (std::size_t i = 0; i < file.PageCount(); ++i)
+            pages.push_back(file.Info(i));
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }

@@ -14,8 +14,10 @@ constexpr std::uint64_t kHeaderSize = 8;
 
 std::string TemporaryName(const std::string& path) { return path + ".partial"; }
 
-std::optional<PageNumber> NumberFor(std::size_t index, std::uint16_t total) {
-    if (index > 0xFFFF) return std::nullopt;
+std::optional<PageNumber> NumberFor(std::size_t index, std::uint16_t total)
+{
+    if (index > 0xFFFF)
+        return std::nullopt;
     return PageNumber{static_cast<std::uint16_t>(index), total};
 }
 
@@ -26,11 +28,13 @@ struct NewFile {
 
 // Writes a new file of one page under a temporary name beside path, flushes it to the
 // disk and only then gives it path's name: a crash leaves path as it was.
-NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression compression, PageNumber number,
-                     bool replace) {
+NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression compression,
+                     PageNumber number, bool replace)
+{
     PageBlock block;
     try {
-        block = BuildPageBlock(CodePage(page, compression), ByteOrder::LittleEndian, kHeaderSize, number);
+        block = BuildPageBlock(CodePage(page, compression), ByteOrder::LittleEndian, kHeaderSize,
+                               number);
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }
@@ -55,8 +59,10 @@ NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression 
 }
 
 // Whether the directory chain ends at linkPosition: one read, where walking reads every page.
-bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition) {
-    if (linkPosition > file.Size() || file.Size() - linkPosition < 4) return false;
+bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition)
+{
+    if (linkPosition > file.Size() || file.Size() - linkPosition < 4)
+        return false;
     std::uint8_t link[4];
     file.Read(linkPosition, link);
     return Get32(link, order) == 0;
@@ -64,11 +70,14 @@ bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition) 
 
 }  // namespace
 
-PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known) : path_(std::move(path)) {
+PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known)
+        : path_(std::move(path))
+{
     RemoveLeftover(TemporaryName(path_));
     try {
         file_ = File::OpenForAppending(path_);
-        if (!file_) return;
+        if (!file_)
+            return;
         if (known && file_->Size() == known->size && file_->WriteTime() == known->writeTime &&
             EndsChainAt(*file_, known->order, known->linkPosition)) {
             order_ = known->order;
@@ -81,13 +90,15 @@ PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& k
         CheckAppendable(*file_, header.order, chain);
         order_ = header.order;
         pageCount_ = chain.offsets.size();
-        linkPosition_ = std::uint64_t{chain.offsets.back()} + 2 + 12 * std::uint64_t{chain.lastEntryCount};
+        linkPosition_ =
+            std::uint64_t{chain.offsets.back()} + 2 + 12 * std::uint64_t{chain.lastEntryCount};
     } catch (const TiffError& e) {
         throw TiffError(path_ + ": cannot append to this file: " + e.what());
     }
 }
 
-void PageAppender::Append(const Page& page, SaveCompression compression) {
+void PageAppender::Append(const Page& page, SaveCompression compression)
+{
     if (!file_) {
         NewFile created = WriteNewFile(path_, page, compression, PageNumber{0, 0}, false);
         file_ = std::move(created.file);
@@ -100,11 +111,13 @@ void PageAppender::Append(const Page& page, SaveCompression compression) {
     std::string doing = "coding the new page";
     std::string outcome;  // what the file holds when this step fails
     try {
-        PageBlock block = BuildPageBlock(CodePage(page, compression), order_, offset, NumberFor(pageCount_, 0));
+        PageBlock block =
+            BuildPageBlock(CodePage(page, compression), order_, offset, NumberFor(pageCount_, 0));
         doing = "adding the new page";
         outcome = "; the file still holds its old pages";
         const std::uint8_t pad[1] = {0};
-        if (size % 2) file_->Write(size, pad);
+        if (size % 2)
+            file_->Write(size, pad);
         file_->Write(offset, block.bytes);
         doing = "linking the new page";
         std::uint8_t link[4];
@@ -122,11 +135,13 @@ void PageAppender::Append(const Page& page, SaveCompression compression) {
 
 PageAppender::~PageAppender() { DropStaged(); }
 
-void PageAppender::StartNewFile() {
+void PageAppender::StartNewFile()
+{
     std::string temp = TemporaryName(path_);
     try {
         File file = File::Create(temp);
-        const std::uint8_t header[kHeaderSize] = {'I', 'I', 42, 0};  // the first directory is linked in at Commit
+        const std::uint8_t header[kHeaderSize] = {'I', 'I', 42,
+                                                  0};  // the first directory is linked in at Commit
         try {
             file.Write(0, header);
         } catch (const TiffError&) {
@@ -143,15 +158,20 @@ void PageAppender::StartNewFile() {
     pageCount_ = 0;
 }
 
-void PageAppender::Stage(const CodedPage& page) {
+void PageAppender::Stage(const CodedPage& page)
+{
     try {
-        if (!file_) StartNewFile();
+        if (!file_)
+            StartNewFile();
         std::uint64_t size = file_->Size();
         std::uint64_t offset = size + size % 2;
-        PageBlock block = BuildPageBlock(page, order_, offset, NumberFor(pageCount_ + stagedCount_, 0));
-        if (!stagedFrom_) stagedFrom_ = size;
+        PageBlock block =
+            BuildPageBlock(page, order_, offset, NumberFor(pageCount_ + stagedCount_, 0));
+        if (!stagedFrom_)
+            stagedFrom_ = size;
         const std::uint8_t pad[1] = {0};
-        if (size % 2) file_->Write(size, pad);
+        if (size % 2)
+            file_->Write(size, pad);
         file_->Write(offset, block.bytes);
         std::uint8_t link[4];
         Put32(link, block.ifdOffset, order_);
@@ -165,12 +185,15 @@ void PageAppender::Stage(const CodedPage& page) {
         ++stagedCount_;
     } catch (const TiffError& e) {
         throw TiffError(path_ + ": adding the new pages: " + e.what() +
-                        (!file_ || creating_ ? "; the file was not created" : "; the file still holds its old pages"));
+                        (!file_ || creating_ ? "; the file was not created"
+                                             : "; the file still holds its old pages"));
     }
 }
 
-void PageAppender::Commit() {
-    if (stagedCount_ == 0) return;
+void PageAppender::Commit()
+{
+    if (stagedCount_ == 0)
+        return;
     auto committed = [this] {
         linkPosition_ = stagedLinkPosition_;
         pageCount_ += std::exchange(stagedCount_, 0);
@@ -193,15 +216,18 @@ void PageAppender::Commit() {
             file_->Flush();
         }
     } catch (const TiffError& e) {
-        std::string outcome = creating_       ? "; the file was not created"
-                              : stagedCount_ ? "; the file still holds its old pages"
-                                             : "; the pages are in the file, but may not be on the disk";
+        std::string outcome = creating_ ? "; the file was not created"
+                              : stagedCount_
+                                  ? "; the file still holds its old pages"
+                                  : "; the pages are in the file, but may not be on the disk";
         throw TiffError(path_ + ": " + doing + ": " + e.what() + outcome);
     }
 }
 
-void PageAppender::DropStaged() noexcept {
-    if (!file_) return;
+void PageAppender::DropStaged() noexcept
+{
+    if (!file_)
+        return;
     try {
         if (creating_) {
             file_->Delete();
@@ -214,21 +240,27 @@ void PageAppender::DropStaged() noexcept {
     }
 }
 
-std::optional<AppendPoint> PageAppender::Point() const {
-    if (!file_) return std::nullopt;
+std::optional<AppendPoint> PageAppender::Point() const
+{
+    if (!file_)
+        return std::nullopt;
     std::optional<std::uint64_t> written = file_->WriteTime();
-    if (!written) return std::nullopt;
+    if (!written)
+        return std::nullopt;
     return AppendPoint{file_->Size(), *written, order_, linkPosition_, pageCount_};
 }
 
-std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page, SaveCompression compression,
-                                      const std::optional<AppendPoint>& known) {
+std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page,
+                                      SaveCompression compression,
+                                      const std::optional<AppendPoint>& known)
+{
     PageAppender appender(path, known);
     appender.Append(page, compression);
     return appender.Point();
 }
 
-void WritePage(const std::string& path, const Page& page, SaveCompression compression) {
+void WritePage(const std::string& path, const Page& page, SaveCompression compression)
+{
     WriteNewFile(path, page, compression, PageNumber{0, 1}, true);
 }
 

@@ -81,9 +81,10 @@ private:
     std::string path_;
     std::optional<File> file_;
     ByteOrder order_ = ByteOrder::LittleEndian;
-    std::uint64_t linkPosition_ = 0;  // the last directory's next-offset (the header's for a new file)
+    std::uint64_t linkPosition_ =
+        0;  // the last directory's next-offset (the header's for a new file)
     std::size_t pageCount_ = 0;
-    bool creating_ = false;             // file_ is the new file under its temporary name
+    bool creating_ = false;                    // file_ is the new file under its temporary name
     std::optional<std::uint64_t> stagedFrom_;  // the file's size before the first staged page
     std::uint32_t firstStagedIfd_ = 0;
     std::uint64_t stagedLinkPosition_ = 0;  // the last staged directory's next-offset
@@ -91,7 +92,8 @@ private:
 };
 
 // Returns the point to pass to the next AppendPage of the same path.
-std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page, SaveCompression compression,
+std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page,
+                                      SaveCompression compression,
                                       const std::optional<AppendPoint>& known = std::nullopt);
 
 // Writes (or replaces) path as a file of just this page, PageNumber (0, 1).

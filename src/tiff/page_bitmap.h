@@ -44,13 +44,16 @@ public:
     const std::uint8_t* Row(std::uint32_t y) const { return bits_.data() + y * stride_; }
     std::uint8_t* Row(std::uint32_t y) { return bits_.data() + y * stride_; }
 
-    bool Pixel(std::uint32_t x, std::uint32_t y) const {
+    bool Pixel(std::uint32_t x, std::uint32_t y) const
+    {
         return (Row(y)[x >> 3] >> (7 - (x & 7))) & 1;
     }
-    void SetPixel(std::uint32_t x, std::uint32_t y, bool on) {
+    void SetPixel(std::uint32_t x, std::uint32_t y, bool on)
+    {
         std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
         std::uint8_t& byte = Row(y)[x >> 3];
-        byte = on ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+        byte =
+            on ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
     }
 
     bool operator==(const PageBitmap& other) const = default;

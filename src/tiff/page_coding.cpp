@@ -12,15 +12,19 @@
 namespace faxtiff {
 namespace {
 
-std::vector<std::uint8_t> PackRows(const PageBitmap& bitmap) {
+std::vector<std::uint8_t> PackRows(const PageBitmap& bitmap)
+{
     std::size_t rowBytes = bitmap.RowBytes();
     std::vector<std::uint8_t> out(rowBytes * bitmap.Length());
-    for (std::uint32_t y = 0; y < bitmap.Length(); ++y) std::memcpy(out.data() + y * rowBytes, bitmap.Row(y), rowBytes);
+    for (std::uint32_t y = 0; y < bitmap.Length(); ++y)
+        std::memcpy(out.data() + y * rowBytes, bitmap.Row(y), rowBytes);
     return out;
 }
 
 // The page's info for one strip of `strip`'s bytes coded as `compression`.
-CodedPage OneStrip(const PageInfo& info, SaveCompression compression, std::vector<std::uint8_t> strip) {
+CodedPage OneStrip(const PageInfo& info, SaveCompression compression,
+                   std::vector<std::uint8_t> strip)
+{
     TiffCoding coding = TiffCodingOf(compression);
     CodedPage page{info, {}};
     page.info.compression = coding.compression;
@@ -34,7 +38,8 @@ CodedPage OneStrip(const PageInfo& info, SaveCompression compression, std::vecto
     return page;
 }
 
-CodedPage CodeBitmap(const PageBitmap& bitmap, const PageInfo& info, SaveCompression compression) {
+CodedPage CodeBitmap(const PageBitmap& bitmap, const PageInfo& info, SaveCompression compression)
+{
     std::vector<std::uint8_t> strip;
     if (std::optional<fax::FaxScheme> scheme = FaxSchemeOf(compression))
         fax::EncodeFax(bitmap, *scheme, strip);
@@ -45,23 +50,31 @@ CodedPage CodeBitmap(const PageBitmap& bitmap, const PageInfo& info, SaveCompres
 
 }  // namespace
 
-bool CanCopyStrips(const CodedPage& page, SaveCompression compression) {
+bool CanCopyStrips(const CodedPage& page, SaveCompression compression)
+{
     const PageInfo& info = page.info;
     TiffCoding target = TiffCodingOf(compression);
-    if (page.strips.empty() || info.fillOrder != 1 || info.compression != target.compression) return false;
+    if (page.strips.empty() || info.fillOrder != 1 || info.compression != target.compression)
+        return false;
     switch (info.compression) {
-    case 3: return (info.t4Options & 3) == (target.t4Options & 3);
-    case 4: return info.t6Options == 0;
-    default: return true;
+    case 3:
+        return (info.t4Options & 3) == (target.t4Options & 3);
+    case 4:
+        return info.t6Options == 0;
+    default:
+        return true;
     }
 }
 
-CodedPage CodePage(const Page& page, SaveCompression compression) {
-    if (CanCopyStrips(page.Coded(), compression)) return page.Coded();
+CodedPage CodePage(const Page& page, SaveCompression compression)
+{
+    if (CanCopyStrips(page.Coded(), compression))
+        return page.Coded();
     return CodeBitmap(page.Bitmap(), page.Info(), compression);
 }
 
-CodedPage RecodePage(CodedPage page, SaveCompression compression) {
+CodedPage RecodePage(CodedPage page, SaveCompression compression)
+{
     std::optional<fax::FaxScheme> from = FaxSchemeOf(page.info), to = FaxSchemeOf(compression);
     bool copy = CanCopyStrips(page, compression);
     if (!from || !to) {  // rows as bytes on one side: through the bitmap
@@ -77,7 +90,8 @@ CodedPage RecodePage(CodedPage page, SaveCompression compression) {
     // that the heap gives back to the system after every page.
     strip.reserve(page.info.compressedBytes);
     fax::FaxEncoder encoder(*to, static_cast<int>(page.info.width), strip);
-    DecodeFaxRows(page.info, page.strips, [&](std::span<const std::int32_t> changes) { encoder.AddRow(changes); });
+    DecodeFaxRows(page.info, page.strips,
+                  [&](std::span<const std::int32_t> changes) { encoder.AddRow(changes); });
     encoder.Finish();
     return OneStrip(page.info, compression, std::move(strip));
 }

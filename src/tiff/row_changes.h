@@ -17,8 +17,10 @@ int FindChanges(const std::uint8_t* row, int width, std::int32_t* out);
 // Writes the row the changes describe (stride padded to 8 bytes), bits past the width 0.
 void PaintChanges(const std::int32_t* changes, int count, int width, std::uint8_t* row);
 
-inline void AddSentinels(std::int32_t* changes, int count, int width) {
-    for (int i = 0; i < kChangeSentinels; ++i) changes[count + i] = width;
+inline void AddSentinels(std::int32_t* changes, int count, int width)
+{
+    for (int i = 0; i < kChangeSentinels; ++i)
+        changes[count + i] = width;
 }
 
 }  // namespace faxtiff::fax

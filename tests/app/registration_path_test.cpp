@@ -12,8 +12,8 @@ protected:
         RemoveControlFiles();
         progDir = dir / "PROG";
         CreateDirectoryA(progDir.c_str(), nullptr);
-        ASSERT_TRUE(CopyFileA((BinDir() + "\\ZEP.exe").c_str(), (progDir + "\\ZEP.EXE").c_str(),
-                              FALSE));
+        ASSERT_TRUE(
+            CopyFileA((BinDir() + "\\ZEP.exe").c_str(), (progDir + "\\ZEP.EXE").c_str(), FALSE));
     }
     void TearDown() override { RemoveControlFiles(); }
 

@@ -18,8 +18,8 @@ protected:
         CreateDirectoryA(prog.c_str(), nullptr);
         CreateDirectoryA(privateDir.c_str(), nullptr);
         for (const char* file : {"TAVON.exe", "ORVIKCTR.dll", "QUEUEMGR.exe", "FAXPRINT.exe"})
-            ASSERT_TRUE(CopyFileA((BinDir() + "\\" + file).c_str(), (prog + "\\" + file).c_str(),
-                                  FALSE));
+            ASSERT_TRUE(
+                CopyFileA((BinDir() + "\\" + file).c_str(), (prog + "\\" + file).c_str(), FALSE));
         settings.Write("[Quilfa]\r\nProgDir=" + prog + "\\\r\nPrivateDir=" + privateDir +
                        "\\\r\nUser=0001\r\n");
     }
@@ -45,8 +45,8 @@ protected:
     {
         int result = -1;
         for (int attempt = 0; attempt < 50 && result != 0; ++attempt) {
-            result = RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" " +
-                                arguments);
+            result =
+                RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" " + arguments);
             if (result != 0)
                 Sleep(200);
         }
@@ -118,8 +118,9 @@ TEST_F(WholeRoad, ReadyPagesArriveWithTheirPixels)
     ASSERT_EQ(file.PageCount(), 3u);
     int order[] = {2, 1, 3};
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_TRUE(file.ReadPage(i).Bitmap() ==
-                    faxtiff::LoadPage(samples + "page" + std::to_string(order[i]) + ".tif").Bitmap())
+        EXPECT_TRUE(
+            file.ReadPage(i).Bitmap() ==
+            faxtiff::LoadPage(samples + "page" + std::to_string(order[i]) + ".tif").Bitmap())
             << "page " << i + 1;
     EXPECT_EQ(SpoolFiles(), 0);
     Close(tavon);
@@ -144,4 +145,3 @@ TEST_F(WholeRoad, PrinterReportsWhatGoesWrong)
     EXPECT_EQ(SpoolFiles(), 0) << "nothing left behind";
     Close(tavon);
 }
-

@@ -12,7 +12,8 @@ constexpr char HostClass[] = "KelvarinConsoleTestHost";
 void Require(bool ok, const char* what)
 {
     if (!ok)
-        throw std::runtime_error(std::string(what) + " failed, error " + std::to_string(GetLastError()));
+        throw std::runtime_error(std::string(what) + " failed, error " +
+                                 std::to_string(GetLastError()));
 }
 
 // Grabs width x height pixels of a device context into a top-down 32-bit bitmap.
@@ -52,9 +53,9 @@ HWND TestHost()
         windowClass.hbrBackground = HBRUSH(GetStockObject(GRAY_BRUSH));
         windowClass.lpszClassName = HostClass;
         Require(RegisterClassA(&windowClass) != 0, "RegisterClass of the host");
-        HWND window = CreateWindowExA(0, HostClass, "console test",
-                                      WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 900, 700,
-                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        HWND window =
+            CreateWindowExA(0, HostClass, "console test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                            0, 0, 900, 700, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         Require(window != nullptr, "CreateWindowEx of the host");
         SetForegroundWindow(window);
         PumpMessages();

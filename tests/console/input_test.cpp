@@ -46,7 +46,8 @@ protected:
     void Type(const std::string& keys, TConsole* target = nullptr)
     {
         for (char c : keys)
-            PostMessageA((target ? target : &console)->Handle(), WM_CHAR, static_cast<unsigned char>(c), 1);
+            PostMessageA((target ? target : &console)->Handle(), WM_CHAR,
+                         static_cast<unsigned char>(c), 1);
     }
 
     std::string ReadLine(int capacity)
@@ -189,7 +190,8 @@ TEST_F(Input, StandardOutputGoesToOneConsoleAtATime)
         console.SetProcessControlCodes(
             [&](TConsole&, const char*, std::uint32_t count) { deliveries.push_back(count); });
         std::cout << std::string(300, 'x');
-        EXPECT_EQ(deliveries, (std::vector<std::uint32_t>{128, 128, 44})) << "the 128-character buffer";
+        EXPECT_EQ(deliveries, (std::vector<std::uint32_t>{128, 128, 44}))
+            << "the 128-character buffer";
         console.SetProcessControlCodes(nullptr);
 
         console.SetOptions(console.Options() & ~coStdOutput);

@@ -28,9 +28,9 @@ protected:
 std::string LogLine(int number)
 {
     char line[96];
-    std::snprintf(line, sizeof line, "05.14.24 %02d:%02d:%02d AM job %d: page %d merged into FAX%04d.TIF\r\n",
-                  9 + number / 60, number % 60, (number * 7) % 60, 1 + number / 8, 1 + number % 8,
-                  number);
+    std::snprintf(
+        line, sizeof line, "05.14.24 %02d:%02d:%02d AM job %d: page %d merged into FAX%04d.TIF\r\n",
+        9 + number / 60, number % 60, (number * 7) % 60, 1 + number / 8, 1 + number % 8, number);
     return line;
 }
 
@@ -107,7 +107,7 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint)
         }
         EXPECT_TRUE(ScreenAsRepainted(scrolled)) << "log written, lazy " << int(lazy);
 
-        const std::pair<WORD, bool> keys[] = {{VK_END, false}, {VK_HOME, true}, {VK_NEXT, false},
+        const std::pair<WORD, bool> keys[] = {{VK_END, false},   {VK_HOME, true}, {VK_NEXT, false},
                                               {VK_RIGHT, false}, {VK_LEFT, true}, {VK_END, true}};
         for (auto [key, ctrl] : keys) {
             BYTE state[256];
@@ -129,8 +129,9 @@ TEST_F(Painting, EagerWritesAreOnScreenWhenTheyReturn)
     Colour();
     Show(console, 40, 10);
     // Lines that fit, lines that scroll the view, and a write of several lines at once.
-    const std::string writes[] = {LogLine(1), LogLine(2) + LogLine(3), std::string(40, '\n'),
-                                  LogLine(4), "no line end", "\r\n" + LogLine(5) + LogLine(6)};
+    const std::string writes[] = {
+        LogLine(1), LogLine(2) + LogLine(3), std::string(40, '\n'),
+        LogLine(4), "no line end",           "\r\n" + LogLine(5) + LogLine(6)};
     for (const std::string& text : writes) {
         console.Write(text);
         EXPECT_FALSE(GetUpdateRect(console.Handle(), nullptr, FALSE)) << "nothing left to paint";

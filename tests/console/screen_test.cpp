@@ -18,7 +18,10 @@ class Window : public TScreenEvents {
 public:
     explicit Window(int cols = 80, int rows = 50) { screen.Resize(cols, rows); }
 
-    void PutCells(int x, int y, const char* buffer, int count) override { screen.PutCells(x, y, buffer, count); }
+    void PutCells(int x, int y, const char* buffer, int count) override
+    {
+        screen.PutCells(x, y, buffer, count);
+    }
     void FillCells(int x, int y, char ch, int count) override { screen.FillCells(x, y, ch, count); }
     void SpanChanged(int y, int from, int to) override { spans.push_back({y, from, to}); }
     void Bell() override { ++bells; }
@@ -101,7 +104,8 @@ TEST_P(LineBreaks, CarriageReturnAndLineFeedActAsTheModeSays)
     EXPECT_EQ(window.screen.CursorX(), c.cursorX);
     EXPECT_EQ(window.screen.CursorY(), c.cursorY);
     for (int y = 0; y < 4; ++y)
-        EXPECT_EQ(window.screen.RowText(y), Padded(y < int(c.rows.size()) ? c.rows[y] : "")) << "row " << y;
+        EXPECT_EQ(window.screen.RowText(y), Padded(y < int(c.rows.size()) ? c.rows[y] : ""))
+            << "row " << y;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -238,7 +242,8 @@ TEST_P(Tracking, TheViewMovesTheLeastThatShowsTheCursor)
     const TrackCase& c = GetParam();
     Window window;
     window.screen.SetViewSize(20, 10);
-    window.Write(std::string(std::size_t(c.cursorY), '\n') + std::string(std::size_t(c.cursorX), ' '));
+    window.Write(std::string(std::size_t(c.cursorY), '\n') +
+                 std::string(std::size_t(c.cursorX), ' '));
     window.screen.MoveOrigin(c.originX, c.originY);
     TCellPoint origin = window.screen.OriginShowingCursor();
     EXPECT_EQ(origin.x, c.expectX);

@@ -44,11 +44,13 @@ TEST_F(View, LazyLineFeedsMergeIntoOneQueuedScrollUntilHalfTheView)
     EXPECT_EQ(scrolls[0].wParam, 0u);
     EXPECT_EQ(scrolls[0].lParam, 3);
     EXPECT_EQ(console.OriginY(), 27) << "the view still shows the same text until the move";
-    EXPECT_EQ(TakeQueued(console.Handle(), UM_TRACK_CURSOR).size(), 1u) << "one per batch of writes";
+    EXPECT_EQ(TakeQueued(console.Handle(), UM_TRACK_CURSOR).size(), 1u)
+        << "one per batch of writes";
     PostMessageA(console.Handle(), UM_SCROLL_BY, 0, 3);  // put back
 
     console.Write(std::string(7, '\n'));
-    EXPECT_TRUE(TakeQueued(console.Handle(), UM_SCROLL_BY).empty()) << "the tenth was carried out at once";
+    EXPECT_TRUE(TakeQueued(console.Handle(), UM_SCROLL_BY).empty())
+        << "the tenth was carried out at once";
     EXPECT_EQ(console.OriginY(), 30);
     EXPECT_EQ(console.FirstRow(), 10);
 }

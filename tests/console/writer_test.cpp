@@ -17,7 +17,8 @@ public:
 protected:
     void PutCells(int x, int y, const char* buffer, int count) override
     {
-        calls.push_back("put " + std::to_string(x) + "," + std::to_string(y) + " " + std::string(buffer, count));
+        calls.push_back("put " + std::to_string(x) + "," + std::to_string(y) + " " +
+                        std::string(buffer, count));
         TConsole::PutCells(x, y, buffer, count);
     }
     void FillCells(int x, int y, char ch, int count) override
@@ -65,7 +66,8 @@ TEST_F(Writer, WriterAndClearReachTheCellsThroughTheCellOperations)
     console.calls.clear();
     console.Write("ab\b");
     console.Clear();
-    EXPECT_EQ(console.calls, (std::vector<std::string>{"put 0,0 ab", "fill 1,0 ' ' 1", "fill 0,0 ' ' 4000"}));
+    EXPECT_EQ(console.calls,
+              (std::vector<std::string>{"put 0,0 ab", "fill 1,0 ' ' 1", "fill 0,0 ' ' 4000"}));
     EXPECT_EQ(console.RowText(0), Padded(""));
 }
 

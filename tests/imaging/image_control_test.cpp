@@ -77,8 +77,9 @@ TEST_F(ImageControl, BadCallsGetTheProperErrors)
     EXPECT_EQ(control->Invoke(ImageManDispId::SaveAs, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
                               nullptr, nullptr),
               DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(control->Invoke(12345, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(
+        control->Invoke(12345, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+        DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(control->Invoke(ImageManDispId::Refresh, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
                               nullptr, nullptr),
               S_OK);

@@ -55,8 +55,8 @@ bool ClearWhileHeldTheFirstTime()
 {
     if (++Clears > 1)
         return ClearGXAPIFileName();
-    HANDLE held = CreateFileA(SettingsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileA(SettingsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     bool cleared = ClearGXAPIFileName();
     CloseHandle(held);
     return cleared;
@@ -74,8 +74,9 @@ TEST_F(HandOff, AClearThatFailsTwiceIsReportedAndTriedAgainAfterTheBox)
     seams::ClearGXAPIFileName = ClearFailingAtFirst;
     EndDoc();
     seams::ClearGXAPIFileName = ClearGXAPIFileName;
-    EXPECT_EQ(infoBoxes, Lines{"The fax-API entry could not be cleared: the next fax would also go to " +
-                               target});
+    EXPECT_EQ(
+        infoBoxes,
+        Lines{"The fax-API entry could not be cleared: the next fax would also go to " + target});
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
 }
 

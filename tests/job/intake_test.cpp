@@ -113,7 +113,8 @@ protected:
     void PrintWide(std::uint32_t code, const std::wstring& path)
     {
         int before = Notices;
-        HANDLE pipe = CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE pipe =
+            CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
         PrnPipeRecordHeader header{code, static_cast<std::uint32_t>(path.size())};
         DWORD written = 0;
@@ -230,7 +231,8 @@ TEST_F(Intake, EndDocChecksThatThePrinterWritesTiff)
 
 TEST_F(Intake, EndDocThroughThePipeReloadsTheSettings)
 {
-    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() + "\\\r\nPrivateDir=P\\\r\n");
+    WriteFileText(dir / "QFSCH.INI",
+                  "[Quilfa]\r\nProgDir=" + dir.Path() + "\\\r\nPrivateDir=P\\\r\n");
     Print(PMT_OUTPUT_FILE, "C:\\x.pcl");
     Print(PMT_END_DOC, "");
     Print(PMT_END_DOC, "");
@@ -264,7 +266,8 @@ TEST_F(Intake, NamesTheCodePageCannotHoldNameNoFile)
     Print(PMT_OUTPUT_FILE, dir / "out.tif");
     Print(PMT_END_DOC, "");
     ASSERT_EQ(InfoBoxes.size(), 1u);
-    EXPECT_EQ(InfoBoxes[0], "Printer file name cannot be used on this system: " + dir.Path() + "?victim.ini");
+    EXPECT_EQ(InfoBoxes[0],
+              "Printer file name cannot be used on this system: " + dir.Path() + "?victim.ini");
     EXPECT_TRUE(FileExists(victim));
     EXPECT_EQ(ReadFileText(dir / "victim.TIF"), "another job's pages");
 
@@ -279,7 +282,8 @@ TEST_F(Intake, WildcardsNameNoFile)
 {
     WriteFileText(dir / "JOB1.INI", "[Orvik Printer]\r\nFirst Page Section=Print Page 1\r\n"
                                     "Total Page Number=1\r\nFirst Page=1\r\n"
-                                    "[Print Page 1]\r\nImage File Name=" + dir.Path() + "\\pag?.tif\r\n");
+                                    "[Print Page 1]\r\nImage File Name=" +
+                                        dir.Path() + "\\pag?.tif\r\n");
     WriteFileText(dir / "page.tif", "a page of another job");
     WriteFileText(dir / "JOB1.TIF", "another job's pages");
 
@@ -295,9 +299,10 @@ TEST_F(Intake, WildcardsNameNoFile)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 1"), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "imageName exists"), lines.end());
     EXPECT_EQ(ReadFileText(dir / "page.tif"), "a page of another job");
-    EXPECT_EQ(InfoBoxes, (std::vector<std::string>{
-                             "Pages left out of the fax:\r\npage 1 (not found): " + dir.Path() + "\\pag?.tif",
-                             "Could not find scheduler."}));
+    EXPECT_EQ(InfoBoxes,
+              (std::vector<std::string>{
+                  "Pages left out of the fax:\r\npage 1 (not found): " + dir.Path() + "\\pag?.tif",
+                  "Could not find scheduler."}));
 }
 
 TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
@@ -314,9 +319,10 @@ TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
             reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"C:\\held.ini", 600, true)));
     };
     EndDoc("C:\\x.pcl");
-    EXPECT_EQ(InfoBoxes, (std::vector<std::string>{
-                             "Printer output is not TIF.  Change printer properties to use TIF G3 1D",
-                             "error: 'abc' is not a valid integer value"}));
+    EXPECT_EQ(InfoBoxes,
+              (std::vector<std::string>{
+                  "Printer output is not TIF.  Change printer properties to use TIF G3 1D",
+                  "error: 'abc' is not a valid integer value"}));
     EXPECT_EQ(job.JobIniName, "C:\\held.ini") << "handled right after the failure's report";
 }
 

@@ -34,8 +34,8 @@ void RegisterImagingControl()
     OleInitialize(nullptr);
     HMODULE control = LoadLibraryA((BinDir() + "\\IMOCX32.OCX").c_str());
     ASSERT_TRUE(control);
-    auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        GetProcAddress(control, "DllRegisterServer"));
+    auto registerServer =
+        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(control, "DllRegisterServer"));
     ASSERT_TRUE(registerServer);
     ASSERT_EQ(registerServer(), S_OK);
     FreeLibrary(control);
@@ -96,8 +96,8 @@ std::string JobFixture::SpoolPage(int sample, const std::string& name)
 
 void JobFixture::WriteSettings(const std::string& extra)
 {
-    WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + Prog() + "\r\nPrivateDir=" +
-                                         Private() + "\r\n" + extra);
+    WriteFileText(dir / "QFSCH.INI",
+                  "[Quilfa]\r\nProgDir=" + Prog() + "\r\nPrivateDir=" + Private() + "\r\n" + extra);
 }
 
 std::string JobFixture::KeptName(const std::string& original)

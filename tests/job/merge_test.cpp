@@ -25,23 +25,33 @@ TEST_F(Merge, PagesFromFirstToTotalInOrder)
     // The image waits for a scheduler: no page was left out.
     EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
 
-    Lines expected = {"==============START: PMT_END_DOC", "After sleep", "After readQFSchIni",
-                      "After prep for FAX.$$$", "After change file extionsion: " + Merged(),
-                      "Opened " + JobIni() + " read appendPage", "SectionName=Print Page 1",
-                      "TotPage = 3", "FirstPage=1"};
+    Lines expected = {"==============START: PMT_END_DOC",
+                      "After sleep",
+                      "After readQFSchIni",
+                      "After prep for FAX.$$$",
+                      "After change file extionsion: " + Merged(),
+                      "Opened " + JobIni() + " read appendPage",
+                      "SectionName=Print Page 1",
+                      "TotPage = 3",
+                      "FirstPage=1"};
     for (int n = 1; n <= 3; ++n) {
         std::string image = Spool() + "\\JOB1_P" + std::to_string(n) + ".TIF";
-        Lines page = {"pageNum = " + std::to_string(n), "pageName = Print Page " + std::to_string(n),
-                      "imageName = " + job->OutputImageName, "imageName exists",
+        Lines page = {"pageNum = " + std::to_string(n),
+                      "pageName = Print Page " + std::to_string(n),
+                      "imageName = " + job->OutputImageName,
+                      "imageName exists",
                       "verified exclusive access to " + image,
                       "before assigning im.picture = " + image,
-                      "after assigning im.picture = " + image, "Loaded image ok",
-                      "before im.saveAs = " + Merged(), "after im.saveAs = " + Merged(),
+                      "after assigning im.picture = " + image,
+                      "Loaded image ok",
+                      "before im.saveAs = " + Merged(),
+                      "after im.saveAs = " + Merged(),
                       "before deletefile " + image};
         expected.insert(expected.end(), page.begin(), page.end());
     }
-    expected.insert(expected.end(), {"freed ini file..", "gxapi filename is blank. Loading scheduler.",
-                                     "==============FINISHED: PMT_END_DOC"});
+    expected.insert(expected.end(),
+                    {"freed ini file..", "gxapi filename is blank. Loading scheduler.",
+                     "==============FINISHED: PMT_END_DOC"});
     EXPECT_EQ(console.Messages(), expected);
 }
 
@@ -68,7 +78,8 @@ TEST_F(Merge, MissingSectionsAndFilesAreSkipped)
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "imageName exists"), 2);
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (no image named): \r\n"
-                                 "page 3 (not found): " + Spool() + "\\missing.tif");
+                                 "page 3 (not found): " +
+                                     Spool() + "\\missing.tif");
 }
 
 TEST_F(Merge, NothingMergedWithoutPages)
@@ -82,8 +93,9 @@ TEST_F(Merge, NothingMergedWithoutPages)
         EXPECT_FALSE(FileExists(SchedulerImage()));
         Lines lines = console.Messages();
         EXPECT_NE(std::find(lines.begin(), lines.end(), "freed ini file.."), lines.end());
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "gxapi filename is blank. Loading scheduler."),
-                  lines.end());
+        EXPECT_NE(
+            std::find(lines.begin(), lines.end(), "gxapi filename is blank. Loading scheduler."),
+            lines.end());
     }
     console.written.clear();
     job->JobIniName = Spool() + "\\NOJOB.INI";
@@ -110,9 +122,10 @@ TEST_F(Merge, NameWithoutExtensionInADottedDirectory)
     for (const char* separator : {"\\", "/"}) {
         console.written.clear();
         job->JobIniName = dotted + separator + "JOB";
-        WriteFileText(job->JobIniName, "[Orvik Printer]\r\nFirst Page Section=x\r\nTotal Page Number=1\r\n"
-                                       "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
-                                           SpoolPage(1, "a.tif") + "\r\n");
+        WriteFileText(job->JobIniName,
+                      "[Orvik Printer]\r\nFirst Page Section=x\r\nTotal Page Number=1\r\n"
+                      "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
+                          SpoolPage(1, "a.tif") + "\r\n");
         EndDoc();
         Lines lines = console.Messages();
         EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -136,10 +149,13 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
     EXPECT_TRUE(FileExists(p2)) << "held throughout: it cannot be kept aside";
     ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
+    EXPECT_EQ(infoBoxes.front(),
+              "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
     Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2), lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2),
+              lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2),
+              lines.end());
 }
 
 TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
@@ -156,7 +172,8 @@ TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
     EXPECT_EQ(ReadFileText(kept).size(), 12u) << "the page is in no fax: it stays to be resent";
     EXPECT_FALSE(FileExists(bad)) << "a later job may take the name";
     ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (not a readable image): " + kept);
+    EXPECT_EQ(infoBoxes.front(),
+              "Pages left out of the fax:\r\npage 2 (not a readable image): " + kept);
     Lines lines = console.Messages();
     auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION assigning im.picture = " + bad);
     ASSERT_NE(failed, lines.end());
@@ -172,8 +189,8 @@ TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
     seams::FailingDispId = DISPID_UNKNOWN;
     EXPECT_TRUE(HasPages(KeptName(p1), {1}));
     ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 1 (imaging control failed): " +
-                                     KeptName(p1));
+    EXPECT_EQ(infoBoxes.front(),
+              "Pages left out of the fax:\r\npage 1 (imaging control failed): " + KeptName(p1));
     Lines lines = console.Messages();
     auto failed = std::find(lines.begin(), lines.end(), "EXCEPTION: outer im code");
     ASSERT_NE(failed, lines.end());
@@ -205,11 +222,12 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
     EndDoc();
     EXPECT_TRUE(HasPages(KeptName(p1), {1}));
     ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 1 (could not be saved): " +
-                                     KeptName(p1));
+    EXPECT_EQ(infoBoxes.front(),
+              "Pages left out of the fax:\r\npage 1 (could not be saved): " + KeptName(p1));
     Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
-              lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
+        lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
 }
 
@@ -236,7 +254,8 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
     ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
+    EXPECT_EQ(infoBoxes.front(),
+              "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
     EXPECT_FALSE(FileExists(p2)) << "the printer's next job would overwrite it";
     EXPECT_TRUE(HasPages(KeptName(p2), {2}));
 }
@@ -299,7 +318,8 @@ TEST_F(Merge, ANotificationInsideTheExclusiveWaitWaitsForTheJobsEnd)
     std::string next = Spool() + "\\JOB2.INI";
     WriteFileText(next, "the next job");
     // Queued now, taken by the wait's first message pump.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2 * (next.size() + 1));
+    HGLOBAL block =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2 * (next.size() + 1));
     auto* data = static_cast<unsigned char*>(GlobalLock(block));
     for (std::size_t i = 0; i < next.size(); ++i)
         data[kNoticePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);

@@ -14,9 +14,8 @@
             faxtiff::Page page = merged.ReadPage(i);
             faxtiff::Page sample = faxtiff::LoadPage(SamplePage(samples[i]));
             if (!(page.Bitmap() == sample.Bitmap()))
-                return ::testing::AssertionFailure()
-                       << "page " << i + 1 << " of " << file << " differs from sample "
-                       << samples[i];
+                return ::testing::AssertionFailure() << "page " << i + 1 << " of " << file
+                                                     << " differs from sample " << samples[i];
             if (page.Info().resolution != sample.Info().resolution)
                 return ::testing::AssertionFailure() << "page " << i + 1 << ": resolution lost";
         }

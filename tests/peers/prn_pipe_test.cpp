@@ -81,10 +81,10 @@ TEST_F(PrnPipe, SilentClientLocksNoOneOut)
     // Still connected after all that: it is heard when it speaks at last.
     ASSERT_EQ(silent.Write(Record(0, L"late")), ERROR_SUCCESS);
     ASSERT_TRUE(window.PumpUntil(4));
-    EXPECT_EQ(window.Notices(), (std::vector<Notice>{{0, L"C:\\spool\\JOB1.INI"},
-                                                     {1, L"C:\\spool\\JOB1-1.TIF"},
-                                                     {2, L""},
-                                                     {0, L"late"}}));
+    EXPECT_EQ(
+        window.Notices(),
+        (std::vector<Notice>{
+            {0, L"C:\\spool\\JOB1.INI"}, {1, L"C:\\spool\\JOB1-1.TIF"}, {2, L""}, {0, L"late"}}));
 }
 
 TEST_F(PrnPipe, SilentClientsAreDroppedInTime)

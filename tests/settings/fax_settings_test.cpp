@@ -110,8 +110,10 @@ TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
 {
     std::string longDir = "X:\\" + std::string(150, 'd');
     WriteIni("[Quilfa]\r\nProgDir=" + longDir + "\r\nAdminDir=" + std::string(144, 'a') +
-             "\r\nPrivateDir=" + longDir + "\r\nUser=123456\r\nPhonebook=ABCDEFGHIJKLMN\r\n"
-             "[GXAPI]\r\nFileName=" + std::string(300, 'g') + "\r\n");
+             "\r\nPrivateDir=" + longDir +
+             "\r\nUser=123456\r\nPhonebook=ABCDEFGHIJKLMN\r\n"
+             "[GXAPI]\r\nFileName=" +
+             std::string(300, 'g') + "\r\n");
     readQFSchINI();
     EXPECT_EQ(FaxSettings.ProgDir, longDir.substr(0, 144));
     EXPECT_EQ(FaxSettings.AdminDir, std::string(144, 'a')) << "no room for the backslash";
@@ -124,7 +126,12 @@ TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
 
 TEST_F(Settings, IntegerKeysFallBackToTheirDefaults)
 {
-    struct Case { const char* modem; const char* resolution; int modemType; int res; };
+    struct Case {
+        const char* modem;
+        const char* resolution;
+        int modemType;
+        int res;
+    };
     for (Case c : {Case{"1", "0x10", 2, 16}, Case{"2", "0x", 2, 1}, Case{"fax", "$1F", 2, 31},
                    Case{"7", " 7", 7, 7}}) {
         WriteIni(std::string("[Quilfa]\r\nModemType=") + c.modem + "\r\n[Options]\r\nResolution=" +
@@ -138,11 +145,13 @@ TEST_F(Settings, IntegerKeysFallBackToTheirDefaults)
 
 TEST_F(Settings, BadUserStopsTheLoadHalfway)
 {
-    WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() + "\\FAX\\PROG\\\r\nPrivateDir=P1\\\r\n"
+    WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() +
+             "\\FAX\\PROG\\\r\nPrivateDir=P1\\\r\n"
              "[GXAPI]\r\nFileName=first.tif\r\n");
     readQFSchINI();
     CreateDirectoryA((dir / "NEW").c_str(), nullptr);
-    WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() + "\\NEW\\PROG\\\r\nUser=\r\nPrivateDir=P2\\\r\n"
+    WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() +
+             "\\NEW\\PROG\\\r\nUser=\r\nPrivateDir=P2\\\r\n"
              "[GXAPI]\r\nFileName=second.tif\r\n");
     try {
         readQFSchINI();

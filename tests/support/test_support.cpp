@@ -115,14 +115,14 @@ HeldOpenFile::HeldOpenFile(const std::string& path)
     startup.hStdOutput = stdoutWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::string line = "\"" + BinDir() + "\\holdopen.exe\" \"" + path + "\"";
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process_);
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &process_);
     CloseHandle(stdinRead);
     CloseHandle(stdoutWrite);
     char ready = 0;
     DWORD got = 0;
-    bool held = started && ReadFile(stdoutRead, &ready, 1, &got, nullptr) && got == 1 &&
-                ready == 'H';
+    bool held =
+        started && ReadFile(stdoutRead, &ready, 1, &got, nullptr) && got == 1 && ready == 'H';
     CloseHandle(stdoutRead);
     if (!held)
         throw std::runtime_error("holdopen could not hold " + path);

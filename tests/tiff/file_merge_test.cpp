@@ -21,22 +21,27 @@ using faxtiff::TiffError;
 PageBitmap Sheet(std::uint32_t seed) { return tifftest::TextLikeBitmap(300, 90, seed); }
 
 // A file of three Group 4 pages (sheets 1 to 3); page `broken`'s data is cut short.
-std::vector<std::uint8_t> ThreePages(int broken) {
+std::vector<std::uint8_t> ThreePages(int broken)
+{
     tifftest::TiffBuilder tiff;
     for (int i = 1; i <= 3; ++i) {
         std::vector<std::uint8_t> coded;
         faxtiff::fax::EncodeFax(Sheet(i), faxtiff::fax::FaxScheme::Group4, coded);
-        if (i == broken) coded.resize(coded.size() / 2);
-        tiff.AddIfd(tifftest::BilevelFields(300, 90, 4, tiff.AddData(coded), static_cast<std::uint32_t>(coded.size())));
+        if (i == broken)
+            coded.resize(coded.size() / 2);
+        tiff.AddIfd(tifftest::BilevelFields(300, 90, 4, tiff.AddData(coded),
+                                            static_cast<std::uint32_t>(coded.size())));
     }
     return tiff.Bytes();
 }
 
-std::string MergeError(const std::string& dest, const std::vector<std::string>& sources) {
+std::string MergeError(const std::string& dest, const std::vector<std::string>& sources)
+{
     return tifftest::ErrorOf([&] { faxtiff::AppendFiles(dest, sources, SaveCompression::Group4); });
 }
 
-TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas) {
+TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas)
+{
     tifftest::ScratchDir dir;
     std::string dest = dir / "fax.tif", good = dir / "good.tif", broken = dir / "broken.tif";
     tifftest::WriteFileBytes(good, ThreePages(0));
@@ -56,18 +61,22 @@ TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas) {
 
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(dest);
     ASSERT_EQ(file.PageCount(), 3u);
-    for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), Sheet(i + 1));
+    for (std::uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(file.ReadPage(i).Bitmap(), Sheet(i + 1));
 }
 
 // Fails each write of the merge in turn, into a new file and into one holding a page.
-TEST(AppendFiles, ADestinationThatFailsAtAnyWriteKeepsItsOldPagesOnly) {
+TEST(AppendFiles, ADestinationThatFailsAtAnyWriteKeepsItsOldPagesOnly)
+{
     tifftest::ScratchDir dir;
     std::string source = dir / "three.tif";
     tifftest::WriteFileBytes(source, ThreePages(0));
     for (bool existing : {false, true}) {
         std::string dest = dir / (existing ? "existing.tif" : "new.tif");
-        if (existing) faxtiff::AppendPage(dest, faxtiff::Page::FromBitmap(Sheet(9)), SaveCompression::Group4);
-        std::vector<std::uint8_t> before = existing ? tifftest::ReadFileBytes(dest) : std::vector<std::uint8_t>{};
+        if (existing)
+            faxtiff::AppendPage(dest, faxtiff::Page::FromBitmap(Sheet(9)), SaveCompression::Group4);
+        std::vector<std::uint8_t> before =
+            existing ? tifftest::ReadFileBytes(dest) : std::vector<std::uint8_t>{};
         int failing = 0;
         for (;; ++failing) {
             faxtiff::seams::WritesBeforeFailure = failing;
@@ -79,7 +88,8 @@ TEST(AppendFiles, ADestinationThatFailsAtAnyWriteKeepsItsOldPagesOnly) {
                 break;
             }
             EXPECT_TRUE(message.starts_with(dest + ": ")) << message;
-            EXPECT_TRUE(message.ends_with(existing ? "; the file still holds its old pages" : "; the file was not created"))
+            EXPECT_TRUE(message.ends_with(existing ? "; the file still holds its old pages"
+                                                   : "; the file was not created"))
                 << message;
             EXPECT_FALSE(tifftest::FileExists(dest + ".partial")) << failing;
             if (existing)

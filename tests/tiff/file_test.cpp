@@ -16,7 +16,8 @@ using tifftest::ErrorOf;
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> bytes) { return bytes; }
 
-TEST(File, WritesWhatItSaysAndNothingElse) {
+TEST(File, WritesWhatItSaysAndNothingElse)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "a.tif";
     {
@@ -24,7 +25,9 @@ TEST(File, WritesWhatItSaysAndNothingElse) {
         file.Write(0, Bytes({1, 2, 3, 4}));
         faxtiff::seams::WritesBeforeFailure = 1;
         file.Write(4, Bytes({5}));
-        EXPECT_EQ(ErrorOf([&] { file.Write(5, Bytes({6, 7})); }).substr(0, 36),
+        EXPECT_EQ(ErrorOf([&] {
+                      file.Write(5, Bytes({6, 7}));
+                  }).substr(0, 36),
                   "writing 2 bytes at offset 5 failed (");
         EXPECT_EQ(faxtiff::seams::WritesBeforeFailure, -1);
         file.Write(8, Bytes({9}));
@@ -32,13 +35,15 @@ TEST(File, WritesWhatItSaysAndNothingElse) {
         std::uint8_t back[3];
         file.Read(3, back);
         EXPECT_EQ(std::vector<std::uint8_t>(back, back + 3), Bytes({4, 5, 0}));
-        EXPECT_EQ(ErrorOf([&] { file.Read(8, back); }).substr(0, 34), "data at offset 8 (3 bytes) runs pa");
+        EXPECT_EQ(ErrorOf([&] { file.Read(8, back); }).substr(0, 34),
+                  "data at offset 8 (3 bytes) runs pa");
         file.Flush();
     }
     EXPECT_EQ(tifftest::ReadFileBytes(path), Bytes({1, 2, 3, 4, 5, 0, 0, 0, 9}));
 }
 
-TEST(File, OneAppenderAtATimeAndNoDirectories) {
+TEST(File, OneAppenderAtATimeAndNoDirectories)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "a.tif";
     EXPECT_FALSE(File::OpenForAppending(path).has_value());
@@ -47,7 +52,8 @@ TEST(File, OneAppenderAtATimeAndNoDirectories) {
     {
         std::optional<File> first = File::OpenForAppending(path);
         ASSERT_TRUE(first.has_value());
-        EXPECT_EQ(ErrorOf([&] { File::OpenForAppending(path); }), "the file is in use by another program");
+        EXPECT_EQ(ErrorOf([&] { File::OpenForAppending(path); }),
+                  "the file is in use by another program");
     }
     EXPECT_EQ(File::OpenForAppending(path)->Size(), 2u);
 
@@ -57,7 +63,8 @@ TEST(File, OneAppenderAtATimeAndNoDirectories) {
     EXPECT_EQ(ErrorOf([&] { File::OpenForReading(folder); }), "it is a directory, not a file");
 }
 
-TEST(File, CreateAndMoveLeaveWhatOthersHoldAlone) {
+TEST(File, CreateAndMoveLeaveWhatOthersHoldAlone)
+{
     tifftest::ScratchDir dir;
     std::string temp = dir / "a.tif.partial", dest = dir / "a.tif";
     tifftest::WriteFileBytes(temp, Bytes({1, 2, 3}));  // left by a killed writer

@@ -26,23 +26,27 @@ const SaveCompression kAllCompressions[] = {SaveCompression::None, SaveCompressi
                                             SaveCompression::Group3OneD, SaveCompression::Group4,
                                             SaveCompression::Group3TwoD};
 
-Page FaxPage(std::uint32_t seed, std::uint16_t photometric = 0) {
+Page FaxPage(std::uint32_t seed, std::uint16_t photometric = 0)
+{
     return Page::FromBitmap(tifftest::TextLikeBitmap(864, 200, seed), photometric,
                             faxtiff::Resolution{{204, 1}, {98, 1}, 2});
 }
 
 // The page as a file with one page, read back: a page with strips to copy.
-Page StoredPage(const Page& page, SaveCompression compression, const tifftest::ScratchDir& dir) {
+Page StoredPage(const Page& page, SaveCompression compression, const tifftest::ScratchDir& dir)
+{
     std::string path = dir / ("stored-" + std::to_string(static_cast<int>(compression)) + ".tif");
     faxtiff::WritePage(path, page, compression);
     return faxtiff::LoadPage(path);
 }
 
-std::string AppendError(const std::string& path, const Page& page) {
+std::string AppendError(const std::string& path, const Page& page)
+{
     return tifftest::ErrorOf([&] { faxtiff::AppendPage(path, page, SaveCompression::Group4); });
 }
 
-TEST(PageAppend, CreatesTheFileThenAppendsEveryCompression) {
+TEST(PageAppend, CreatesTheFileThenAppendsEveryCompression)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     std::vector<Page> pages;
@@ -65,7 +69,8 @@ TEST(PageAppend, CreatesTheFileThenAppendsEveryCompression) {
     EXPECT_FALSE(tifftest::ReadFileBytes(path).empty());
 }
 
-TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone) {
+TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     PageBitmap first = tifftest::RandomBitmap(33, 7, 1, 50);
@@ -77,7 +82,8 @@ TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone) {
     std::vector<std::uint8_t> after = tifftest::ReadFileBytes(path);
     ASSERT_GT(after.size(), original.size());
     int changed = 0;
-    for (std::size_t i = 0; i < original.size(); ++i) changed += after[i] != original[i];
+    for (std::size_t i = 0; i < original.size(); ++i)
+        changed += after[i] != original[i];
     EXPECT_LE(changed, 4);
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
     ASSERT_EQ(file.PageCount(), 2u);
@@ -85,7 +91,8 @@ TEST(PageAppend, LeavesEveryEarlierByteButTheLinkAlone) {
     EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
 }
 
-TEST(PageAppend, APointFromTheLastAppendIsUsedOnlyWhileTheFileIsAsItLeftIt) {
+TEST(PageAppend, APointFromTheLastAppendIsUsedOnlyWhileTheFileIsAsItLeftIt)
+{
     tifftest::ScratchDir dir;
     std::string walked = dir / "walked.tif", pointed = dir / "pointed.tif";
     std::optional<faxtiff::AppendPoint> point;
@@ -106,7 +113,8 @@ TEST(PageAppend, APointFromTheLastAppendIsUsedOnlyWhileTheFileIsAsItLeftIt) {
     EXPECT_EQ(file.ReadPage(5).Bitmap(), FaxPage(11).Bitmap());
 }
 
-TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
+TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding)
+{
     tifftest::ScratchDir dir;
     Page page = FaxPage(7);
     for (SaveCompression compression : kAllCompressions) {
@@ -126,7 +134,8 @@ TEST(PageAppend, CopiesStripsThatAlreadyHaveTheCoding) {
     EXPECT_FALSE(faxtiff::CanCopyStrips(page.Coded(), SaveCompression::None));  // no strips at all
 }
 
-TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
+TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying)
+{
     tifftest::TiffBuilder tiff;
     PageBitmap bitmap = tifftest::TextLikeBitmap(300, 50, 5);
     // Two Group 4 strips of 30 and 20 rows.
@@ -162,11 +171,12 @@ TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
     for (std::uint8_t& b : rows) {
         std::uint8_t r = 0;
         for (int i = 0; i < 8; ++i)
-            if (b & (1 << i)) r |= static_cast<std::uint8_t>(0x80 >> i);
+            if (b & (1 << i))
+                r |= static_cast<std::uint8_t>(0x80 >> i);
         b = r;
     }
-    std::vector<tifftest::Field> plain =
-        tifftest::BilevelFields(300, 50, 1, reversed.AddData(rows), static_cast<std::uint32_t>(rows.size()));
+    std::vector<tifftest::Field> plain = tifftest::BilevelFields(
+        300, 50, 1, reversed.AddData(rows), static_cast<std::uint32_t>(rows.size()));
     tifftest::SetField(plain, {266, tifftest::kShort, {2}});
     reversed.AddIfd(plain);
     Page lsbFirst = faxtiff::LoadPage(reversed.Bytes());
@@ -177,7 +187,8 @@ TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying) {
     EXPECT_EQ(back.Bitmap(), bitmap);
 }
 
-TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo) {
+TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo)
+{
     tifftest::ScratchDir dir;
     struct Case {
         std::string name;
@@ -197,19 +208,24 @@ TEST(PageAppend, RefusesAndLeavesAloneWhatIsNoTiffToAppendTo) {
     const Case cases[] = {
         {"text.tif", {'h', 'e', 'l', 'l', 'o', ' ', 'f', 'a', 'x', '\n'}, "not a TIFF file"},
         {"empty.tif", {}, "not a TIFF file (only 0 bytes)"},
-        {"big.tif", {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "BigTIFF files are not supported"},
-        {"loop.tif", loop.Bytes(), "page 2: the directory chain loops back to offset " + std::to_string(ifd)},
+        {"big.tif",
+         {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         "BigTIFF files are not supported"},
+        {"loop.tif", loop.Bytes(),
+         "page 2: the directory chain loops back to offset " + std::to_string(ifd)},
         {"past.tif", past.Bytes(), "the image data of page 1 runs past the end of the file"},
     };
     for (const Case& c : cases) {
         std::string path = dir / c.name;
         tifftest::WriteFileBytes(path, c.bytes);
-        EXPECT_EQ(AppendError(path, FaxPage(1)), path + ": cannot append to this file: " + c.message);
+        EXPECT_EQ(AppendError(path, FaxPage(1)),
+                  path + ": cannot append to this file: " + c.message);
         EXPECT_EQ(tifftest::ReadFileBytes(path), c.bytes) << c.name;
     }
 }
 
-TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage) {
+TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage)
+{
     // Page 1's XResolution value lies where page 2's next-directory offset is: linking a
     // new page there would change page 1.
     PageBitmap bitmap = tifftest::RandomBitmap(8, 2, 1, 50);
@@ -222,28 +238,32 @@ TEST(PageAppend, RefusesAFileWhoseLastLinkIsPartOfAnEarlierPage) {
     tiff.AddData(std::vector<std::uint8_t>(8, 1));
     std::vector<std::uint8_t> bytes = tiff.Bytes();
     std::uint32_t link = second + 2 + 12 * static_cast<std::uint32_t>(fields.size());
-    faxtiff::Put32(bytes.data() + first + 2 + 12 * 9 + 8, link, ByteOrder::LittleEndian);  // entry 9: tag 282
+    faxtiff::Put32(bytes.data() + first + 2 + 12 * 9 + 8, link,
+                   ByteOrder::LittleEndian);  // entry 9: tag 282
     tifftest::ScratchDir dir;
     std::string path = dir / "overlap.tif";
     tifftest::WriteFileBytes(path, bytes);
-    EXPECT_EQ(AppendError(path, FaxPage(1)),
-              path + ": cannot append to this file: the last page's next-directory offset lies inside a tag value "
-                     "of page 1");
+    EXPECT_EQ(AppendError(path, FaxPage(1)), path + ": cannot append to this file: the last page's "
+                                                    "next-directory offset lies inside a tag value "
+                                                    "of page 1");
     EXPECT_EQ(tifftest::ReadFileBytes(path), bytes);
 }
 
-TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages) {
+TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     faxtiff::AppendPage(path, FaxPage(1), SaveCompression::Group4);
     // The page's data is the first write, the link the second.
-    const std::pair<int, std::string> failures[] = {{0, "adding the new page: writing "},
-                                                    {1, "linking the new page: writing 4 bytes at offset "}};
+    const std::pair<int, std::string> failures[] = {
+        {0, "adding the new page: writing "},
+        {1, "linking the new page: writing 4 bytes at offset "}};
     for (const auto& [writesBefore, step] : failures) {
         {
             faxtiff::PageAppender appender(path);
             faxtiff::seams::WritesBeforeFailure = writesBefore;
-            std::string message = tifftest::ErrorOf([&] { appender.Append(FaxPage(2), SaveCompression::Group4); });
+            std::string message =
+                tifftest::ErrorOf([&] { appender.Append(FaxPage(2), SaveCompression::Group4); });
             faxtiff::seams::WritesBeforeFailure = -1;
             EXPECT_TRUE(message.starts_with(path + ": " + step)) << message;
             EXPECT_TRUE(message.ends_with("; the file still holds its old pages")) << message;
@@ -257,7 +277,8 @@ TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages) {
     EXPECT_EQ(file.ReadPage(1).Bitmap(), FaxPage(3).Bitmap());
 }
 
-TEST(PageAppend, AnAppenderHoldsItsFileUntilItIsGone) {
+TEST(PageAppend, AnAppenderHoldsItsFileUntilItIsGone)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     {
@@ -267,18 +288,22 @@ TEST(PageAppend, AnAppenderHoldsItsFileUntilItIsGone) {
         EXPECT_EQ(AppendError(path, FaxPage(9)),
                   path + ": cannot append to this file: the file is in use by another program");
         // The second one would create the file too, but the name is taken now.
-        std::string message = tifftest::ErrorOf([&] { second.Append(FaxPage(9), SaveCompression::Group4); });
-        EXPECT_TRUE(message.starts_with(path + ".partial: cannot rename it to " + path + " (")) << message;
+        std::string message =
+            tifftest::ErrorOf([&] { second.Append(FaxPage(9), SaveCompression::Group4); });
+        EXPECT_TRUE(message.starts_with(path + ".partial: cannot rename it to " + path + " ("))
+            << message;
         first.Append(FaxPage(2), SaveCompression::Group4);
     }
     faxtiff::AppendPage(path, FaxPage(3), SaveCompression::Group4);
     faxtiff::TiffFile file = faxtiff::TiffFile::Open(path);
     ASSERT_EQ(file.PageCount(), 3u);
-    for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(file.ReadPage(i).Bitmap(), FaxPage(i + 1).Bitmap());
+    for (std::uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(file.ReadPage(i).Bitmap(), FaxPage(i + 1).Bitmap());
     EXPECT_FALSE(tifftest::FileExists(path + ".partial"));
 }
 
-TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory) {
+TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "fax.tif";
     std::string temp = path + ".partial";
@@ -302,24 +327,29 @@ TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory) {
 
     std::string folder = dir / "folder.tif";
     tifftest::MakeDirectory(folder);
-    EXPECT_EQ(AppendError(folder, FaxPage(1)), folder + ": cannot append to this file: it is a directory, not a file");
+    EXPECT_EQ(AppendError(folder, FaxPage(1)),
+              folder + ": cannot append to this file: it is a directory, not a file");
 }
 
-TEST(PageAppend, RefusesToWriteAPageItWouldNotReadBack) {
+TEST(PageAppend, RefusesToWriteAPageItWouldNotReadBack)
+{
     // Blank pages up to 8192 pixels wide stay within the bound in Group 4; much wider
     // ones come to too many pixels a byte and are refused, uncompressed they are fine.
     tifftest::ScratchDir dir;
     std::string path = dir / "blank.tif";
     faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(8192, 2000)), SaveCompression::Group4);
     EXPECT_EQ(faxtiff::LoadPage(path).Bitmap(), PageBitmap(8192, 2000));
-    std::string message = tifftest::ErrorOf(
-        [&] { faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(10000, 2000)), SaveCompression::Group4); });
+    std::string message = tifftest::ErrorOf([&] {
+        faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(10000, 2000)),
+                           SaveCompression::Group4);
+    });
     EXPECT_TRUE(message.starts_with(path + ": page of 10000 x 2000 pixels in ")) << message;
     faxtiff::WritePage(path, Page::FromBitmap(PageBitmap(10000, 2000)), SaveCompression::None);
     EXPECT_EQ(faxtiff::LoadPage(path).Bitmap(), PageBitmap(10000, 2000));
 }
 
-TEST(PageAppend, WritePageReplacesTheFileWithOnePage) {
+TEST(PageAppend, WritePageReplacesTheFileWithOnePage)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "page.tif";
     faxtiff::WritePage(path, FaxPage(1), SaveCompression::Group4);
@@ -330,10 +360,12 @@ TEST(PageAppend, WritePageReplacesTheFileWithOnePage) {
     EXPECT_FALSE(tifftest::FileExists(path + ".partial"));
 }
 
-TEST(SaveCompressionCodes, KnowsItsCodesAndRefusesOthers) {
+TEST(SaveCompressionCodes, KnowsItsCodesAndRefusesOthers)
+{
     for (std::uint16_t code = 1; code <= 5; ++code)
         EXPECT_EQ(static_cast<std::uint16_t>(faxtiff::SaveCompressionFromCode(code)), code);
-    for (std::uint16_t code : {0, 6, 32773}) EXPECT_THROW(faxtiff::SaveCompressionFromCode(code), TiffError);
+    for (std::uint16_t code : {0, 6, 32773})
+        EXPECT_THROW(faxtiff::SaveCompressionFromCode(code), TiffError);
 }
 
 }  // namespace

@@ -24,24 +24,28 @@ const SaveCompression kAllCompressions[] = {SaveCompression::None, SaveCompressi
                                             SaveCompression::Group3OneD, SaveCompression::Group4,
                                             SaveCompression::Group3TwoD};
 
-std::vector<std::uint8_t> Coded(const PageBitmap& bitmap, FaxScheme scheme) {
+std::vector<std::uint8_t> Coded(const PageBitmap& bitmap, FaxScheme scheme)
+{
     std::vector<std::uint8_t> coded;
     faxtiff::fax::EncodeFax(bitmap, scheme, coded);
     return coded;
 }
 
-std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes) {
+std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes)
+{
     for (std::uint8_t& b : bytes) {
         std::uint8_t r = 0;
         for (int i = 0; i < 8; ++i)
-            if (b & (1 << i)) r |= static_cast<std::uint8_t>(0x80 >> i);
+            if (b & (1 << i))
+                r |= static_cast<std::uint8_t>(0x80 >> i);
         b = r;
     }
     return bytes;
 }
 
 // PackBits literal packets only: a count byte n - 1, then n bytes.
-std::vector<std::uint8_t> PackedLiterally(const std::vector<std::uint8_t>& bytes) {
+std::vector<std::uint8_t> PackedLiterally(const std::vector<std::uint8_t>& bytes)
+{
     std::vector<std::uint8_t> packed;
     for (std::size_t at = 0; at < bytes.size(); at += 128) {
         std::size_t n = std::min<std::size_t>(128, bytes.size() - at);
@@ -53,16 +57,21 @@ std::vector<std::uint8_t> PackedLiterally(const std::vector<std::uint8_t>& bytes
 
 // A one-page file whose page is `bitmap` in one strip of `data`, coded as `compression`.
 std::vector<std::uint8_t> OneStripFile(const PageBitmap& bitmap, std::uint16_t compression,
-                                       const std::vector<std::uint8_t>& data, std::vector<Field> extra = {}) {
+                                       const std::vector<std::uint8_t>& data,
+                                       std::vector<Field> extra = {})
+{
     tifftest::TiffBuilder tiff;
-    std::vector<Field> fields = tifftest::BilevelFields(bitmap.Width(), bitmap.Length(), compression,
-                                                        tiff.AddData(data), static_cast<std::uint32_t>(data.size()));
-    for (const Field& field : extra) tifftest::SetField(fields, field);
+    std::vector<Field> fields =
+        tifftest::BilevelFields(bitmap.Width(), bitmap.Length(), compression, tiff.AddData(data),
+                                static_cast<std::uint32_t>(data.size()));
+    for (const Field& field : extra)
+        tifftest::SetField(fields, field);
     tiff.AddIfd(fields);
     return tiff.Bytes();
 }
 
-std::vector<std::uint8_t> TwoGroup4Strips(const PageBitmap& bitmap, std::uint32_t firstRows) {
+std::vector<std::uint8_t> TwoGroup4Strips(const PageBitmap& bitmap, std::uint32_t firstRows)
+{
     tifftest::TiffBuilder tiff;
     std::vector<std::uint32_t> offsets, counts;
     for (std::uint32_t top : {0u, firstRows}) {
@@ -82,13 +91,15 @@ std::vector<std::uint8_t> TwoGroup4Strips(const PageBitmap& bitmap, std::uint32_
     return tiff.Bytes();
 }
 
-const PageBitmap& Text() {
+const PageBitmap& Text()
+{
     static const PageBitmap bitmap = tifftest::TextLikeBitmap(1001, 130, 4);
     return bitmap;
 }
 
 // Black, then white: what the uncompressed-mode source below codes.
-const PageBitmap& BlackPixel() {
+const PageBitmap& BlackPixel()
+{
     static const PageBitmap bitmap = [] {
         PageBitmap one(4, 1);
         one.SetPixel(0, 0, true);
@@ -106,10 +117,20 @@ struct Source {
 
 const Source kSources[] = {
     {"Uncompressed", Text, [] { return OneStripFile(Text(), 1, tifftest::PackedRows(Text())); }},
-    {"PackBits", Text, [] { return OneStripFile(Text(), 32773, PackedLiterally(tifftest::PackedRows(Text()))); }},
-    {"ModifiedHuffman", Text, [] { return OneStripFile(Text(), 2, Coded(Text(), FaxScheme::ModifiedHuffman)); }},
-    {"Group3OneD", Text, [] { return OneStripFile(Text(), 3, Coded(Text(), FaxScheme::Group3OneD), {{292, tifftest::kLong, {4}}}); }},
-    {"Group3TwoD", Text, [] { return OneStripFile(Text(), 3, Coded(Text(), FaxScheme::Group3TwoD), {{292, tifftest::kLong, {5}}}); }},
+    {"PackBits", Text,
+     [] { return OneStripFile(Text(), 32773, PackedLiterally(tifftest::PackedRows(Text()))); }},
+    {"ModifiedHuffman", Text,
+     [] { return OneStripFile(Text(), 2, Coded(Text(), FaxScheme::ModifiedHuffman)); }},
+    {"Group3OneD", Text,
+     [] {
+         return OneStripFile(Text(), 3, Coded(Text(), FaxScheme::Group3OneD),
+                             {{292, tifftest::kLong, {4}}});
+     }},
+    {"Group3TwoD", Text,
+     [] {
+         return OneStripFile(Text(), 3, Coded(Text(), FaxScheme::Group3TwoD),
+                             {{292, tifftest::kLong, {5}}});
+     }},
     {"Group4TwoStrips", Text, [] { return TwoGroup4Strips(Text(), 77); }},
     {"Group3OneDFillOrder2BlackIsZero", Text,
      [] {
@@ -118,12 +139,15 @@ const Source kSources[] = {
      }},
     // Uncompressed mode: entrance, one black pixel, exit to white; then V0.
     {"Group4UncompressedMode", BlackPixel,
-     [] { return OneStripFile(BlackPixel(), 4, {0x03, 0xE0, 0x50}); }},  // 0000001111 1 0000001 0 1
+     [] {
+         return OneStripFile(BlackPixel(), 4, {0x03, 0xE0, 0x50});
+     }},  // 0000001111 1 0000001 0 1
 };
 
 class RecodePage : public testing::TestWithParam<Source> {};
 
-TEST_P(RecodePage, GivesWhatCodingTheDecodedBitmapGives) {
+TEST_P(RecodePage, GivesWhatCodingTheDecodedBitmapGives)
+{
     faxtiff::TiffFile file = faxtiff::TiffFile::FromBytes(GetParam().file());
     faxtiff::Page page = file.ReadPage(0);
     ASSERT_EQ(page.Bitmap(), GetParam().bitmap());
@@ -136,16 +160,22 @@ TEST_P(RecodePage, GivesWhatCodingTheDecodedBitmapGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySource, RecodePage, testing::ValuesIn(kSources),
-                         [](const testing::TestParamInfo<Source>& source) { return source.param.name; });
+                         [](const testing::TestParamInfo<Source>& source) {
+                             return source.param.name;
+                         });
 
-TEST(RecodePageErrors, StripsThatDoNotDecodeAreRefusedWhetherCopiedOrRecoded) {
+TEST(RecodePageErrors, StripsThatDoNotDecodeAreRefusedWhetherCopiedOrRecoded)
+{
     std::vector<std::uint8_t> coded = Coded(Text(), FaxScheme::Group3OneD);
     coded.resize(coded.size() / 2);
-    faxtiff::TiffFile file = faxtiff::TiffFile::FromBytes(OneStripFile(Text(), 3, coded, {{292, tifftest::kLong, {4}}}));
+    faxtiff::TiffFile file =
+        faxtiff::TiffFile::FromBytes(OneStripFile(Text(), 3, coded, {{292, tifftest::kLong, {4}}}));
     std::string loading = tifftest::ErrorOf([&] { file.ReadPage(0); });
     ASSERT_TRUE(loading.starts_with("page 1: strip 1: row ")) << loading;
     for (SaveCompression compression : kAllCompressions)
-        EXPECT_EQ("page 1: " + tifftest::ErrorOf([&] { faxtiff::RecodePage(file.ReadCoded(0), compression); }), loading)
+        EXPECT_EQ("page 1: " + tifftest::ErrorOf(
+                                   [&] { faxtiff::RecodePage(file.ReadCoded(0), compression); }),
+                  loading)
             << faxtiff::SaveCompressionName(compression);
 }
 

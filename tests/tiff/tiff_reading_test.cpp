@@ -18,21 +18,25 @@ using faxtiff::TiffError;
 using tifftest::Field;
 using tifftest::TiffBuilder;
 
-std::string LoadError(const std::vector<std::uint8_t>& file, std::size_t index = 0) {
+std::string LoadError(const std::vector<std::uint8_t>& file, std::size_t index = 0)
+{
     return tifftest::ErrorOf([&] { faxtiff::LoadPage(file, index); });
 }
 
-std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes) {
+std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes)
+{
     for (std::uint8_t& b : bytes) {
         std::uint8_t r = 0;
         for (int i = 0; i < 8; ++i)
-            if (b & (1 << i)) r |= static_cast<std::uint8_t>(0x80 >> i);
+            if (b & (1 << i))
+                r |= static_cast<std::uint8_t>(0x80 >> i);
         b = r;
     }
     return bytes;
 }
 
-TEST(TiffReading, ReadsBothByteOrdersWithTheirTags) {
+TEST(TiffReading, ReadsBothByteOrdersWithTheirTags)
+{
     PageBitmap bitmap = tifftest::RandomBitmap(37, 11, 3, 30);
     for (ByteOrder order : {ByteOrder::LittleEndian, ByteOrder::BigEndian}) {
         faxtiff::Page page = faxtiff::LoadPage(tifftest::UncompressedTiff(bitmap, order));
@@ -50,7 +54,8 @@ TEST(TiffReading, ReadsBothByteOrdersWithTheirTags) {
     }
 }
 
-TEST(TiffReading, ReadsStripsPagesFillOrderAndPhotometric) {
+TEST(TiffReading, ReadsStripsPagesFillOrderAndPhotometric)
+{
     PageBitmap first = tifftest::RandomBitmap(20, 10, 1, 50);
     PageBitmap second = tifftest::TextLikeBitmap(200, 70, 2);
     TiffBuilder tiff(ByteOrder::BigEndian);
@@ -72,7 +77,8 @@ TEST(TiffReading, ReadsStripsPagesFillOrderAndPhotometric) {
     // Page 2: Group 4, without resolution tags.
     std::vector<std::uint8_t> coded;
     faxtiff::fax::EncodeFax(second, faxtiff::fax::FaxScheme::Group4, coded);
-    std::vector<Field> g4 = tifftest::BilevelFields(200, 70, 4, tiff.AddData(coded), static_cast<std::uint32_t>(coded.size()));
+    std::vector<Field> g4 = tifftest::BilevelFields(200, 70, 4, tiff.AddData(coded),
+                                                    static_cast<std::uint32_t>(coded.size()));
     tifftest::RemoveField(g4, 282);
     tifftest::RemoveField(g4, 283);
     tiff.AddIfd(g4);
@@ -93,59 +99,96 @@ TEST(TiffReading, ReadsStripsPagesFillOrderAndPhotometric) {
 }
 
 // A valid one-page file with the page's tags changed by `change`.
-std::vector<std::uint8_t> ChangedPage(const std::function<void(std::vector<Field>&, TiffBuilder&)>& change) {
+std::vector<std::uint8_t>
+ChangedPage(const std::function<void(std::vector<Field>&, TiffBuilder&)>& change)
+{
     PageBitmap bitmap = tifftest::RandomBitmap(16, 4, 9, 50);
     TiffBuilder tiff;
     std::vector<std::uint8_t> rows = tifftest::PackedRows(bitmap);
-    std::vector<Field> fields =
-        tifftest::BilevelFields(16, 4, 1, tiff.AddData(rows), static_cast<std::uint32_t>(rows.size()));
+    std::vector<Field> fields = tifftest::BilevelFields(16, 4, 1, tiff.AddData(rows),
+                                                        static_cast<std::uint32_t>(rows.size()));
     change(fields, tiff);
     tiff.AddIfd(fields);
     return tiff.Bytes();
 }
 
-TEST(TiffReading, RefusesWhatItCannotDecodeSayingWhat) {
+TEST(TiffReading, RefusesWhatItCannotDecodeSayingWhat)
+{
     struct Case {
         std::function<void(std::vector<Field>&, TiffBuilder&)> change;
         std::string message;
     };
     using F = std::vector<Field>;
     const Case cases[] = {
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {259, tifftest::kShort, {5}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {259, tifftest::kShort, {5}});
+         },
          "page 1: unsupported compression 5 (LZW)"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {259, tifftest::kShort, {7}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {259, tifftest::kShort, {7}});
+         },
          "page 1: unsupported compression 7 (JPEG)"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {322, tifftest::kShort, {16}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {322, tifftest::kShort, {16}});
+         },
          "page 1: tiled pages are not supported"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {258, tifftest::kShort, {8}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {258, tifftest::kShort, {8}});
+         },
          "page 1: 8 bits per sample: only bilevel (1 bit) pages are supported"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {277, tifftest::kShort, {3}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {277, tifftest::kShort, {3}});
+         },
          "page 1: 3 samples per pixel: only bilevel pages are supported"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {262, tifftest::kShort, {2}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {262, tifftest::kShort, {2}});
+         },
          "page 1: photometric interpretation 2 (RGB): only bilevel pages are supported"},
-        {[](F& f, TiffBuilder&) { tifftest::RemoveField(f, 279); }, "page 1: no StripByteCounts tag"},
+        {[](F& f, TiffBuilder&) { tifftest::RemoveField(f, 279); },
+         "page 1: no StripByteCounts tag"},
         {[](F& f, TiffBuilder&) { tifftest::RemoveField(f, 256); }, "page 1: no ImageWidth tag"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {273, tifftest::kLong, {900}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {273, tifftest::kLong, {900}});
+         },
          "page 1: strip 1 (8 bytes at offset 900) runs past the end of the file ("},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {279, tifftest::kLong, {7}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {279, tifftest::kLong, {7}});
+         },
          "page 1: strip 1 holds 7 bytes, too few for its 4 rows"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {256, tifftest::kLong, {0}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {256, tifftest::kLong, {0}});
+         },
          "page 1: page has no pixels (0 x 4)"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {257, tifftest::kLong, {4000000}}); },
-         "page 1: page of 16 x 4000000 pixels is larger than the engine takes (32768 wide, 65535 long, 32 MiB)"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {266, tifftest::kShort, {3}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {257, tifftest::kLong, {4000000}});
+         },
+         "page 1: page of 16 x 4000000 pixels is larger than the engine takes (32768 wide, 65535 "
+         "long, 32 MiB)"},
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {266, tifftest::kShort, {3}});
+         },
          "page 1: FillOrder 3 is not 1 or 2"},
         {[](F& f, TiffBuilder&) {
              tifftest::SetField(f, {259, tifftest::kShort, {3}});
              tifftest::SetField(f, {292, tifftest::kLong, {8}});
          },
          "page 1: unsupported T4Options 0x8"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {278, tifftest::kLong, {0}}); }, "page 1: RowsPerStrip is 0"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {278, tifftest::kLong, {1}}); },
-         "page 1: 4 rows at 1 per strip make 4 strips, but the file lists 1 offsets and 1 byte counts"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {282, tifftest::kRational, {204, 0}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {278, tifftest::kLong, {0}});
+         },
+         "page 1: RowsPerStrip is 0"},
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {278, tifftest::kLong, {1}});
+         },
+         "page 1: 4 rows at 1 per strip make 4 strips, but the file lists 1 offsets and 1 byte "
+         "counts"},
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {282, tifftest::kRational, {204, 0}});
+         },
          "page 1: XResolution has a zero denominator"},
-        {[](F& f, TiffBuilder&) { tifftest::SetField(f, {256, tifftest::kAscii, {65, 0}}); },
+        {[](F& f, TiffBuilder&) {
+             tifftest::SetField(f, {256, tifftest::kAscii, {65, 0}});
+         },
          "page 1: tag 256 has type 2 where a number belongs"},
     };
     for (const Case& c : cases) {
@@ -154,12 +197,14 @@ TEST(TiffReading, RefusesWhatItCannotDecodeSayingWhat) {
     }
 }
 
-TEST(TiffReading, RefusesBrokenFilesAndDirectoryChains) {
+TEST(TiffReading, RefusesBrokenFilesAndDirectoryChains)
+{
     EXPECT_EQ(LoadError({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0}), "not a TIFF file");
     EXPECT_EQ(LoadError({'I', 'I', 42}), "not a TIFF file (only 3 bytes)");
     EXPECT_EQ(LoadError({'I', 'I', 43, 0, 8, 0, 0, 0}), "BigTIFF files are not supported");
     EXPECT_EQ(LoadError({'M', 'M', 0, 42, 0, 0, 0, 0}), "the file has no pages");
-    EXPECT_EQ(LoadError({'I', 'I', 42, 0, 0, 1, 0, 0}), "page 1: directory offset 256 lies outside the file");
+    EXPECT_EQ(LoadError({'I', 'I', 42, 0, 0, 1, 0, 0}),
+              "page 1: directory offset 256 lies outside the file");
 
     PageBitmap bitmap = tifftest::RandomBitmap(8, 2, 1, 50);
     std::vector<std::uint8_t> good = tifftest::UncompressedTiff(bitmap);
@@ -172,10 +217,12 @@ TEST(TiffReading, RefusesBrokenFilesAndDirectoryChains) {
     std::uint32_t one = loop.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
     std::uint32_t two = loop.AddIfd(tifftest::BilevelFields(8, 2, 1, strip, 2));
     loop.SetNext(two, one);
-    EXPECT_EQ(LoadError(loop.Bytes()), "page 3: the directory chain loops back to offset " + std::to_string(one));
+    EXPECT_EQ(LoadError(loop.Bytes()),
+              "page 3: the directory chain loops back to offset " + std::to_string(one));
 }
 
-TEST(TiffReading, RefusesSharedStripsAndPagesDenserThanAnyRealOne) {
+TEST(TiffReading, RefusesSharedStripsAndPagesDenserThanAnyRealOne)
+{
     PageBitmap bitmap = tifftest::RandomBitmap(16, 4, 9, 50);
     std::vector<std::uint8_t> rows = tifftest::PackedRows(bitmap);
     // Pages whose strips overlap: the same strip, or one starting inside the other.
@@ -200,25 +247,29 @@ TEST(TiffReading, RefusesSharedStripsAndPagesDenserThanAnyRealOne) {
     // A white page of 16384 x 16384 in 2 KB of Group 4 (one bit a row) is no real page.
     const std::uint32_t side = 16384;
     TiffBuilder white;
-    white.AddIfd(tifftest::BilevelFields(side, side, 4, white.AddData(std::vector<std::uint8_t>(side / 8, 0xFF)), side / 8));
-    EXPECT_EQ(LoadError(white.Bytes()), "page 1: page of 16384 x 16384 pixels in 2048 coded bytes: more than 65536 "
-                                        "pixels a byte, which no real page comes to");
+    white.AddIfd(tifftest::BilevelFields(
+        side, side, 4, white.AddData(std::vector<std::uint8_t>(side / 8, 0xFF)), side / 8));
+    EXPECT_EQ(LoadError(white.Bytes()),
+              "page 1: page of 16384 x 16384 pixels in 2048 coded bytes: more than 65536 "
+              "pixels a byte, which no real page comes to");
     // A white A3 fax page (4864 pixels wide at 16 dots per mm) as Group 4 codes it, is.
     std::vector<std::uint8_t> coded;
     faxtiff::fax::EncodeFax(PageBitmap(4864, 6874), faxtiff::fax::FaxScheme::Group4, coded);
     TiffBuilder a3;
-    a3.AddIfd(tifftest::BilevelFields(4864, 6874, 4, a3.AddData(coded), static_cast<std::uint32_t>(coded.size())));
+    a3.AddIfd(tifftest::BilevelFields(4864, 6874, 4, a3.AddData(coded),
+                                      static_cast<std::uint32_t>(coded.size())));
     EXPECT_EQ(faxtiff::LoadPage(a3.Bytes()).Bitmap(), PageBitmap(4864, 6874));
 }
 
-TEST(TiffReading, RefusesCutOffCodedData) {
+TEST(TiffReading, RefusesCutOffCodedData)
+{
     PageBitmap text = tifftest::TextLikeBitmap(400, 90, 4);
     std::vector<std::uint8_t> coded;
     faxtiff::fax::EncodeFax(text, faxtiff::fax::FaxScheme::Group3TwoD, coded);
     coded.resize(coded.size() * 2 / 3);
     TiffBuilder tiff;
-    std::vector<Field> fields =
-        tifftest::BilevelFields(400, 90, 3, tiff.AddData(coded), static_cast<std::uint32_t>(coded.size()));
+    std::vector<Field> fields = tifftest::BilevelFields(400, 90, 3, tiff.AddData(coded),
+                                                        static_cast<std::uint32_t>(coded.size()));
     tifftest::SetField(fields, {292, tifftest::kLong, {5}});
     tiff.AddIfd(fields);
     std::string message = LoadError(tiff.Bytes());
@@ -228,7 +279,8 @@ TEST(TiffReading, RefusesCutOffCodedData) {
     EXPECT_EQ(faxtiff::TiffFile::FromBytes(tiff.Bytes()).Info(0).t4Options, 5u);
 }
 
-TEST(TiffReading, LoadsFromFilesAndListsPages) {
+TEST(TiffReading, LoadsFromFilesAndListsPages)
+{
     tifftest::ScratchDir dir;
     std::string path = dir / "one.tif";
     PageBitmap bitmap = tifftest::RandomBitmap(30, 5, 2, 50);

@@ -12,7 +12,8 @@
 namespace tifftest {
 
 // Deterministic page contents.
-faxtiff::PageBitmap RandomBitmap(std::uint32_t width, std::uint32_t length, std::uint32_t seed, int blackPercent);
+faxtiff::PageBitmap RandomBitmap(std::uint32_t width, std::uint32_t length, std::uint32_t seed,
+                                 int blackPercent);
 // Lines of small "glyphs" with white margins and gaps: long white runs, short black ones.
 faxtiff::PageBitmap TextLikeBitmap(std::uint32_t width, std::uint32_t length, std::uint32_t seed);
 faxtiff::PageBitmap FilledBitmap(std::uint32_t width, std::uint32_t length, bool black);
@@ -49,8 +50,9 @@ private:
 };
 
 // The tags of a plain bilevel page over one strip, for tests to change or extend.
-std::vector<Field> BilevelFields(std::uint32_t width, std::uint32_t length, std::uint16_t compression,
-                                 std::uint32_t stripOffset, std::uint32_t stripBytes);
+std::vector<Field> BilevelFields(std::uint32_t width, std::uint32_t length,
+                                 std::uint16_t compression, std::uint32_t stripOffset,
+                                 std::uint32_t stripBytes);
 // Replaces (or adds) the field with this tag.
 void SetField(std::vector<Field>& fields, Field field);
 void RemoveField(std::vector<Field>& fields, std::uint16_t tag);
@@ -59,8 +61,9 @@ void RemoveField(std::vector<Field>& fields, std::uint16_t tag);
 std::vector<std::uint8_t> PackedRows(const faxtiff::PageBitmap& bitmap);
 
 // A file with one uncompressed page of this bitmap.
-std::vector<std::uint8_t> UncompressedTiff(const faxtiff::PageBitmap& bitmap,
-                                           faxtiff::ByteOrder order = faxtiff::ByteOrder::LittleEndian);
+std::vector<std::uint8_t>
+UncompressedTiff(const faxtiff::PageBitmap& bitmap,
+                 faxtiff::ByteOrder order = faxtiff::ByteOrder::LittleEndian);
 
 // A fresh directory under the system's temporary directory, removed afterwards.
 class ScratchDir {
@@ -77,7 +80,8 @@ private:
 
 // The message of the TiffError step throws, or "no error".
 template <typename Step>
-std::string ErrorOf(Step step) {
+std::string ErrorOf(Step step)
+{
     try {
         step();
     } catch (const faxtiff::TiffError& e) {
