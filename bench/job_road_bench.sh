@@ -1,8 +1,9 @@
 #!/bin/sh
-# Times whole print jobs under Wine: FAXPRINT renders and spools N pages, TAVON (not in
-# debug mode, as in use) merges them and hands them to QUEUEMGR, which queues the fax.
-# Prints, per job size, the printer's time and the program's time from the end of the
-# print to the queued fax, less the program's fixed 4 s pause.
+# Times whole print jobs under Wine: FAXPRINT renders and spools N pages, TAVON merges
+# them and hands them to QUEUEMGR, which queues the fax; first as in use, then in debug
+# mode ("/D", every step logged and painted). Prints, per mode and job size, the printer's
+# time and the program's time from the end of the print to the queued fax, less the
+# program's fixed 4 s pause, then the debug mode's cost as a ratio.
 # Usage: bench/job_road_bench.sh WIN_BUILD_DIR [PAGES...]   (default: 10 100)
 set -e
 win=$(cd "$1" && pwd)
@@ -22,11 +23,10 @@ prog="$WINEPREFIX/drive_c/FAX/PROG"
 trap 'wineserver -k 2>/dev/null || true' EXIT
 "$run" 'C:\FAX\PROG\ZEP.EXE' /RTAVON
 cp "$here/sample_letter.txt" "$WINEPREFIX/drive_c/FAX/letter.txt"
-"$run" 'C:\FAX\PROG\TAVON.EXE' &
-until "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --raw 7 2>/dev/null; do sleep 0.2; done
-
 now() { date +%s.%N; }
-for pages in "$@"; do
+# One job of N pages; prints the line and leaves the program's seconds in $took.
+job() {
+    pages=$1 mode=$2
     queued_before=$(grep -c "queued " "$prog/outbox/queue.log" 2>/dev/null || true)
     start=$(now)
     "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --pages "$pages" 'C:\FAX\letter.txt' >/dev/null
@@ -35,6 +35,22 @@ for pages in "$@"; do
         sleep 0.05
     done
     done_at=$(now)
-    echo "$pages pages: printer $(echo "$printed - $start" | bc) s," \
-         "program to queued fax $(echo "$done_at - $printed - 4" | bc) s (less the 4 s pause)"
+    took=$(echo "$done_at - $printed - 4" | bc)
+    echo "$pages pages${mode:+, $mode}: printer $(echo "$printed - $start" | bc) s," \
+         "program to queued fax $took s (less the 4 s pause)"
+}
+
+for mode in "" /D; do
+    "$run" 'C:\FAX\PROG\TAVON.EXE' $mode &
+    until "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --raw 7 2>/dev/null; do sleep 0.2; done
+    for pages in "$@"; do
+        job "$pages" "$mode"
+        eval "took_${mode:+debug_}$pages=$took"
+    done
+    "$run" taskkill /IM TAVON.EXE /F >/dev/null 2>&1
+    wait
+done
+for pages in "$@"; do
+    eval "plain=\$took_$pages debug=\$took_debug_$pages"
+    echo "$pages pages: /D / without: $(echo "scale=1; $debug / $plain" | bc)"
 done
