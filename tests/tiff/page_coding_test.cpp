@@ -31,18 +31,6 @@ std::vector<std::uint8_t> Coded(const PageBitmap& bitmap, FaxScheme scheme)
     return coded;
 }
 
-std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes)
-{
-    for (std::uint8_t& b : bytes) {
-        std::uint8_t r = 0;
-        for (int i = 0; i < 8; ++i)
-            if (b & (1 << i))
-                r |= static_cast<std::uint8_t>(0x80 >> i);
-        b = r;
-    }
-    return bytes;
-}
-
 // PackBits literal packets only: a count byte n - 1, then n bytes.
 std::vector<std::uint8_t> PackedLiterally(const std::vector<std::uint8_t>& bytes)
 {
@@ -134,7 +122,8 @@ const Source kSources[] = {
     {"Group4TwoStrips", Text, [] { return TwoGroup4Strips(Text(), 77); }},
     {"Group3OneDFillOrder2BlackIsZero", Text,
      [] {
-         return OneStripFile(Text(), 3, Reversed(Coded(Text(), FaxScheme::Group3OneD)),
+         return OneStripFile(Text(), 3,
+                             tifftest::BitsReversed(Coded(Text(), FaxScheme::Group3OneD)),
                              {{266, tifftest::kShort, {2}}, {262, tifftest::kShort, {1}}});
      }},
     // Uncompressed mode: entrance, one black pixel, exit to white; then V0.

@@ -23,18 +23,6 @@ std::string LoadError(const std::vector<std::uint8_t>& file, std::size_t index =
     return tifftest::ErrorOf([&] { faxtiff::LoadPage(file, index); });
 }
 
-std::vector<std::uint8_t> Reversed(std::vector<std::uint8_t> bytes)
-{
-    for (std::uint8_t& b : bytes) {
-        std::uint8_t r = 0;
-        for (int i = 0; i < 8; ++i)
-            if (b & (1 << i))
-                r |= static_cast<std::uint8_t>(0x80 >> i);
-        b = r;
-    }
-    return bytes;
-}
-
 TEST(TiffReading, ReadsBothByteOrdersWithTheirTags)
 {
     PageBitmap bitmap = tifftest::RandomBitmap(37, 11, 3, 30);
@@ -60,7 +48,7 @@ TEST(TiffReading, ReadsStripsPagesFillOrderAndPhotometric)
     PageBitmap second = tifftest::TextLikeBitmap(200, 70, 2);
     TiffBuilder tiff(ByteOrder::BigEndian);
     // Page 1: uncompressed, 4 rows per strip (4 + 4 + 2), bits in FillOrder 2, BlackIsZero.
-    std::vector<std::uint8_t> rows = Reversed(tifftest::PackedRows(first));
+    std::vector<std::uint8_t> rows = tifftest::BitsReversed(tifftest::PackedRows(first));
     std::vector<std::uint32_t> offsets, counts;
     for (std::size_t at = 0; at < rows.size(); at += 4 * 3) {
         std::size_t n = std::min<std::size_t>(12, rows.size() - at);

@@ -219,4 +219,16 @@ bool FileExists(const std::string& path) { return std::filesystem::exists(path);
 
 void MakeDirectory(const std::string& path) { std::filesystem::create_directory(path); }
 
+std::vector<std::uint8_t> BitsReversed(std::vector<std::uint8_t> bytes)
+{
+    for (std::uint8_t& b : bytes) {
+        std::uint8_t r = 0;
+        for (int i = 0; i < 8; ++i)
+            if (b & (1 << i))
+                r |= static_cast<std::uint8_t>(0x80 >> i);
+        b = r;
+    }
+    return bytes;
+}
+
 }  // namespace tifftest

@@ -95,4 +95,7 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 bool FileExists(const std::string& path);
 void MakeDirectory(const std::string& path);
 
+// Each byte with its bits in the other order: FillOrder 2's bytes of FillOrder 1's.
+std::vector<std::uint8_t> BitsReversed(std::vector<std::uint8_t> bytes);
+
 }  // namespace tifftest
