@@ -25,6 +25,7 @@ std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, cons
 void TPrintJob::MergePages()
 {
     const std::string jobIni = JobIniName;
+    leftOut_.clear();  // of a job a failure ended before its report
     MergedFileName = WithExtension(jobIni, ".TIF");
     debug("After change file extionsion: " + MergedFileName);
     // An existing merged file is added to on purpose (a job resent after the program
