@@ -106,7 +106,12 @@ void TPrintJob::HandOffToScheduler()
 void TPrintJob::DeliverMergedFile(const std::string& target)
 {
     bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target);
-    DeleteNamedFile(JobIniName);
+    // While a page of the job stays under its own name, so does the job file: the printer
+    // takes no job name that is still in use, and the job can be sent again.
+    if (pagesLeftInPlace_)
+        debug("job file kept for the pages still in place: " + JobIniName);
+    else
+        DeleteNamedFile(JobIniName);
     if (copied)
         DeleteNamedFile(MergedFileName);
     else

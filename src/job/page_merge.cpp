@@ -26,6 +26,7 @@ void TPrintJob::MergePages()
 {
     const std::string jobIni = JobIniName;
     leftOut_.clear();  // of a job a failure ended before its report
+    pagesLeftInPlace_ = false;
     MergedFileName = WithExtension(jobIni, ".TIF");
     debug("After change file extionsion: " + MergedFileName);
     // An existing merged file is added to on purpose (a job resent after the program
@@ -165,7 +166,8 @@ void TPrintJob::LeaveOut(std::int32_t pageNumber, const char* reason, const std:
 
 // Each left-out image is kept aside before the driver's next job can take its name. One
 // still held by another program may be let go while the user reads the box: it is tried
-// once more after it.
+// once more after it. One still held then stays, and so does its job file (see
+// DeliverMergedFile).
 void TPrintJob::ReportLeftOutPages()
 {
     std::vector<LeftOutPage> pages;
@@ -193,5 +195,6 @@ void TPrintJob::ReportLeftOutPages()
         std::string again = KeepAside(pages[i].image);
         debug(again.empty() ? "page image could not be kept aside: " + pages[i].image
                             : "page image kept as " + again);
+        pagesLeftInPlace_ = pagesLeftInPlace_ || again.empty();
     }
 }

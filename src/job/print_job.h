@@ -88,6 +88,8 @@ private:
     std::string MergedFileName;
     std::string mergeMarker_;
     bool resuming_ = false;
+    // A left-out page image is still under the name its job file gives it.
+    bool pagesLeftInPlace_ = false;
     struct LeftOutPage {
         std::int32_t number;
         const char* reason;

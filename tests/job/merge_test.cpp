@@ -148,6 +148,7 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     }
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
     EXPECT_TRUE(FileExists(p2)) << "held throughout: it cannot be kept aside";
+    EXPECT_TRUE(FileExists(JobIni())) << "its name stays taken while the page is there";
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
               "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
@@ -258,6 +259,7 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
               "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
     EXPECT_FALSE(FileExists(p2)) << "the printer's next job would overwrite it";
     EXPECT_TRUE(HasPages(KeptName(p2), {2}));
+    EXPECT_FALSE(FileExists(JobIni()));
 }
 
 TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
