@@ -95,13 +95,14 @@ class Soak:
         ini = self.px.unix_path(job["ini"])
         return ini.with_name(ini.stem + "_P%d.TIF" % page)
 
-    def wait_done(self, job, queued_before, boxes_before):
-        """The job has ended when its job file is gone and its fax reached the outbox,
-        the fax-API file, or the scheduler's image, or a box said why not."""
+    def wait_done(self, job, queued_before, boxes_before, job_file_stays=False):
+        """The job has ended when its job file is gone (or may stay: a page of it was left
+        in place) and its fax reached the outbox, the fax-API file, or the scheduler's
+        image, or a box said why not."""
         ini = self.px.unix_path(job["ini"])
 
         def ended():
-            if ini.exists():
+            if ini.exists() and not job_file_stays:
                 return False
             if self.px.queue_entries() > queued_before:
                 return True
@@ -157,8 +158,11 @@ class Soak:
         if not self.print_job(job):
             return
         self.px.hold("page", self.page_image(job, page))
-        self.wait_done(job, queued_before, boxes_before)
+        # Let go once the box names the page left out: while the user reads it, or after.
+        wait_for(lambda: self.px.box_count() > boxes_before, JOB_TIMEOUT,
+                 "no box for job %d's held page" % job["id"])
         self.px.release("page")
+        self.wait_done(job, queued_before, boxes_before, job_file_stays=True)
 
     def fault_page_missing(self, job, queued_before, boxes_before):
         page = self.rng.randint(1, job["pages"])
