@@ -31,8 +31,12 @@ job() {
     start=$(now)
     "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --pages "$pages" 'C:\FAX\letter.txt' >/dev/null
     printed=$(now)
+    # A fax that never comes (a box the program shows) ends the benchmark after 120 s.
+    waited=0
     until [ "$(grep -c "queued " "$prog/outbox/queue.log" 2>/dev/null || echo 0)" -gt "${queued_before:-0}" ]; do
         sleep 0.05
+        waited=$((waited + 1))
+        [ "$waited" -lt 2400 ] || { echo "job_road_bench: no queued fax for $pages pages${mode:+, $mode}" >&2; exit 1; }
     done
     done_at=$(now)
     took=$(echo "$done_at - $printed - 4" | bc)
