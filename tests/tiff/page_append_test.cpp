@@ -167,14 +167,7 @@ TEST(PageAppend, ReencodesAFillOrder2PageAndKeepsMultiStripLayoutsWhenCopying)
 
     tifftest::SetField(fields, {266, tifftest::kShort, {2}});
     tifftest::TiffBuilder reversed;
-    std::vector<std::uint8_t> rows = tifftest::PackedRows(bitmap);
-    for (std::uint8_t& b : rows) {
-        std::uint8_t r = 0;
-        for (int i = 0; i < 8; ++i)
-            if (b & (1 << i))
-                r |= static_cast<std::uint8_t>(0x80 >> i);
-        b = r;
-    }
+    std::vector<std::uint8_t> rows = tifftest::BitsReversed(tifftest::PackedRows(bitmap));
     std::vector<tifftest::Field> plain = tifftest::BilevelFields(
         300, 50, 1, reversed.AddData(rows), static_cast<std::uint32_t>(rows.size()));
     tifftest::SetField(plain, {266, tifftest::kShort, {2}});
