@@ -9,20 +9,6 @@
 #include "tiff/tiff_error.h"
 
 namespace faxtiff {
-namespace {
-
-CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression compression)
-{
-    CodedPage page = file.ReadCoded(index);  // its messages name the page
-    try {
-        return RecodePage(std::move(page), compression);
-    } catch (const TiffError& e) {
-        throw TiffError("page " + std::to_string(index + 1) + ": " + e.what());
-    }
-}
-
-}  // namespace
-
 void AppendFiles(const std::string& dest, const std::vector<std::string>& sources,
                  SaveCompression compression)
 {

@@ -28,13 +28,12 @@ struct NewFile {
 
 // Writes a new file of one page under a temporary name beside path, flushes it to the
 // disk and only then gives it path's name: a crash leaves path as it was.
-NewFile WriteNewFile(const std::string& path, const Page& page, SaveCompression compression,
-                     PageNumber number, bool replace)
+NewFile WriteNewFile(const std::string& path, const CodedPage& page, PageNumber number,
+                     bool replace)
 {
     PageBlock block;
     try {
-        block = BuildPageBlock(CodePage(page, compression), ByteOrder::LittleEndian, kHeaderSize,
-                               number);
+        block = BuildPageBlock(page, ByteOrder::LittleEndian, kHeaderSize, number);
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }
@@ -99,8 +98,13 @@ PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& k
 
 void PageAppender::Append(const Page& page, SaveCompression compression)
 {
+    Append(CodePage(page, compression));
+}
+
+void PageAppender::Append(const CodedPage& page)
+{
     if (!file_) {
-        NewFile created = WriteNewFile(path_, page, compression, PageNumber{0, 0}, false);
+        NewFile created = WriteNewFile(path_, page, PageNumber{0, 0}, false);
         file_ = std::move(created.file);
         linkPosition_ = created.linkPosition;
         pageCount_ = 1;
@@ -111,8 +115,7 @@ void PageAppender::Append(const Page& page, SaveCompression compression)
     std::string doing = "coding the new page";
     std::string outcome;  // what the file holds when this step fails
     try {
-        PageBlock block =
-            BuildPageBlock(CodePage(page, compression), order_, offset, NumberFor(pageCount_, 0));
+        PageBlock block = BuildPageBlock(page, order_, offset, NumberFor(pageCount_, 0));
         doing = "adding the new page";
         outcome = "; the file still holds its old pages";
         const std::uint8_t pad[1] = {0};
@@ -250,18 +253,29 @@ std::optional<AppendPoint> PageAppender::Point() const
     return AppendPoint{file_->Size(), *written, order_, linkPosition_, pageCount_};
 }
 
+std::optional<AppendPoint> AppendPage(const std::string& path, const CodedPage& page,
+                                      const std::optional<AppendPoint>& known)
+{
+    PageAppender appender(path, known);
+    appender.Append(page);
+    return appender.Point();
+}
+
 std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page,
                                       SaveCompression compression,
                                       const std::optional<AppendPoint>& known)
 {
-    PageAppender appender(path, known);
-    appender.Append(page, compression);
-    return appender.Point();
+    return AppendPage(path, CodePage(page, compression), known);
+}
+
+void WritePage(const std::string& path, const CodedPage& page)
+{
+    WriteNewFile(path, page, PageNumber{0, 1}, true);
 }
 
 void WritePage(const std::string& path, const Page& page, SaveCompression compression)
 {
-    WriteNewFile(path, page, compression, PageNumber{0, 1}, true);
+    WritePage(path, CodePage(page, compression));
 }
 
 }  // namespace faxtiff

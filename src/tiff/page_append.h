@@ -1,7 +1,7 @@
 #pragma once
 // Saving pages: appending one to a multi-page TIFF file, or writing a one-page file.
 //
-// The imaging control's SaveAs with AppendImage true is AppendPage(path, page,
+// The imaging control's SaveAs with AppendImage true is AppendPage(path, page coded as
 // SaveCompressionFromCode(Compression)); with AppendImage false it is WritePage.
 //
 // Appending never touches the pages already in the file. It is crash-safe: the new
@@ -56,6 +56,8 @@ public:
     // (index from 0, total 0): the total is not known while pages keep being added.
     // Pages must not be staged meanwhile.
     void Append(const Page& page, SaveCompression compression);
+    // The same for a page already coded as it is to be saved (see CodePage, RecodePage).
+    void Append(const CodedPage& page);
 
     // Writes the page (see CodePage, RecodePage) after the end of the file as the next
     // staged one. Throws TiffError (the file still holding its old pages).
@@ -95,8 +97,11 @@ private:
 std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page,
                                       SaveCompression compression,
                                       const std::optional<AppendPoint>& known = std::nullopt);
+std::optional<AppendPoint> AppendPage(const std::string& path, const CodedPage& page,
+                                      const std::optional<AppendPoint>& known = std::nullopt);
 
 // Writes (or replaces) path as a file of just this page, PageNumber (0, 1).
 void WritePage(const std::string& path, const Page& page, SaveCompression compression);
+void WritePage(const std::string& path, const CodedPage& page);
 
 }  // namespace faxtiff

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "tiff/fax_encoder.h"
 #include "tiff/page_decoding.h"
+#include "tiff/tiff_error.h"
 
 namespace faxtiff {
 namespace {
@@ -94,6 +96,16 @@ CodedPage RecodePage(CodedPage page, SaveCompression compression)
                   [&](std::span<const std::int32_t> changes) { encoder.AddRow(changes); });
     encoder.Finish();
     return OneStrip(page.info, compression, std::move(strip));
+}
+
+CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression compression)
+{
+    CodedPage page = file.ReadCoded(index);  // its messages name the page
+    try {
+        return RecodePage(std::move(page), compression);
+    } catch (const TiffError& e) {
+        throw TiffError("page " + std::to_string(index + 1) + ": " + e.what());
+    }
 }
 
 }  // namespace faxtiff

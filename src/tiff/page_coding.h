@@ -1,6 +1,8 @@
 #pragma once
 // Coding a page's strips as a save compression: from its bitmap, or straight from the
 // strips a file held, copied when they already have that coding.
+#include <cstddef>
+
 #include "tiff/page.h"
 #include "tiff/page_info.h"
 #include "tiff/save_compression.h"
@@ -21,5 +23,8 @@ CodedPage CodePage(const Page& page, SaveCompression compression);
 // Strips to be copied are decoded first all the same, so a page that recodes is sound,
 // as one that loads is. Throws TiffError naming the strip and row that is wrong.
 CodedPage RecodePage(CodedPage page, SaveCompression compression);
+
+// Page `index` of the file read and recoded so; messages name the page.
+CodedPage ReadRecoded(const TiffFile& file, std::size_t index, SaveCompression compression);
 
 }  // namespace faxtiff

@@ -7,6 +7,7 @@
 #include "imaging/image_man.h"
 #include "test_support.h"
 #include "tiff/page.h"
+#include "tiff/page_append.h"
 
 namespace {
 
@@ -145,6 +146,40 @@ TEST_F(ImageControl, AppendedPagesKeepTheirPixels)
     im.SetAppendImage(false);
     im.SaveAs(merged);
     EXPECT_EQ(faxtiff::TiffFile::Open(merged).PageCount(), 1u);
+}
+
+// The control codes a page for the compression in force when it loads, so the usual
+// save writes that coding; a compression set after loading must still be the one saved,
+// and a page whose rows do not decode must fail to load, not to save.
+TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
+{
+    TempDir dir;
+    TImageMan im;
+    im.SetCompression(4);
+    im.SetPicture(SamplePage(1));
+    im.SetCompression(3);
+    im.SetAppendImage(false);
+    std::string saved = dir / "saved.tif";
+    im.SaveAs(saved);
+    {
+        faxtiff::TiffFile file = faxtiff::TiffFile::Open(saved);
+        EXPECT_EQ(file.Info(0).compression, 3);
+        EXPECT_TRUE(file.ReadPage(0).Bitmap() == faxtiff::LoadPage(SamplePage(1)).Bitmap());
+    }
+
+    faxtiff::CodedPage cut = faxtiff::TiffFile::Open(SamplePage(2)).ReadCoded(0);
+    cut.strips.front().resize(cut.strips.front().size() / 2);
+    std::string broken = dir / "broken.tif";
+    faxtiff::WritePage(broken, cut);
+    try {
+        im.SetPicture(broken);
+        FAIL() << "a page that does not decode loaded";
+    } catch (const Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("broken.tif"), std::string::npos) << e.what();
+    }
+    im.SaveAs(saved);
+    EXPECT_TRUE(faxtiff::LoadPage(saved).Bitmap() == faxtiff::LoadPage(SamplePage(1)).Bitmap())
+        << "the page loaded last is still the control's image";
 }
 
 TEST_F(ImageControl, UnregisteredControlCannotBeCreated)
