@@ -1,6 +1,7 @@
 #pragma once
 // Random-access reading of a TIFF file, from disk (File) or from memory: only the parts
-// a page needs are read, so memory stays bounded by the page, not by the file.
+// a page needs are read from a large file, so memory stays bounded by the page, not by
+// the file; a small one (see TiffFile::Open) is read whole.
 #include <cstdint>
 #include <span>
 #include <string>

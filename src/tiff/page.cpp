@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tiff/byte_source.h"
 #include "tiff/file.h"
@@ -11,6 +12,8 @@
 
 namespace faxtiff {
 namespace {
+
+constexpr std::uint64_t kWholeFileReadLimit = 4 * 1024 * 1024;
 
 [[noreturn]] void RethrowForPage(std::size_t index, const TiffError& e)
 {
@@ -50,7 +53,15 @@ TiffFile::~TiffFile() = default;
 TiffFile TiffFile::Open(const std::string& path)
 {
     try {
-        return TiffFile(std::make_unique<File>(File::OpenForReading(path)));
+        File file = File::OpenForReading(path);
+        // A file of a few pages is read with one call, not one call per field and strip:
+        // each call costs far more than the copy on some systems (Wine).
+        if (file.Size() <= kWholeFileReadLimit) {
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+            file.Read(0, bytes);
+            return TiffFile(std::make_unique<MemorySource>(std::move(bytes)));
+        }
+        return TiffFile(std::make_unique<File>(std::move(file)));
     } catch (const TiffError& e) {
         throw TiffError(path + ": " + e.what());
     }

@@ -45,7 +45,8 @@ private:
 class TiffFile {
 public:
     // Reads the header and the page chain; throws TiffError when the file cannot be
-    // opened or is not a TIFF the engine can follow.
+    // opened or is not a TIFF the engine can follow. A file of up to 4 MiB is read whole
+    // at once, a larger one a part at a time as pages need it.
     static TiffFile Open(const std::string& path);
     static TiffFile FromBytes(std::span<const std::uint8_t> bytes);
 

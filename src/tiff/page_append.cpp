@@ -72,11 +72,12 @@ bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition)
 PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known)
         : path_(std::move(path))
 {
-    RemoveLeftover(TemporaryName(path_));
     try {
+        // A missing file is created later, and that removes a leftover first.
         file_ = File::OpenForAppending(path_);
         if (!file_)
             return;
+        // The file is as an appender left it, and that appender removed any leftover.
         if (known && file_->Size() == known->size && file_->WriteTime() == known->writeTime &&
             EndsChainAt(*file_, known->order, known->linkPosition)) {
             order_ = known->order;
@@ -84,6 +85,7 @@ PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& k
             pageCount_ = known->pageCount;
             return;
         }
+        RemoveLeftover(TemporaryName(path_));
         TiffHeader header = ReadHeader(*file_);
         IfdChain chain = WalkIfdChain(*file_, header);
         CheckAppendable(*file_, header.order, chain);
