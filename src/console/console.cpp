@@ -60,7 +60,7 @@ void TConsole::SetBufferSize(int cols, int rows)
     DiscardPendingScroll();
     if (handle_) {
         UpdateLayout();
-        InvalidateRect(handle_, nullptr, FALSE);
+        Invalidate(nullptr);
     }
 }
 
@@ -102,7 +102,7 @@ void TConsole::WriteCodedBuffer(const char* buffer, int count)
         RequestTrackCursor();
     // Without coLazyWrite the text is on screen when the write returns: one paint for
     // the written cells and the view's moves, not one for each.
-    if (handle_ && !(options_ & coLazyWrite))
+    if (handle_ && !(options_ & coLazyWrite) && invalidated_)
         UpdateWindow(handle_);
     if (focused_ && (options_ & coFulltimeCursor))
         ShowCursor();
@@ -117,7 +117,7 @@ void TConsole::SpanChanged(int y, int from, int to)
     span.top = (y - OriginY()) * cellHeight_;
     span.right = (to - OriginX()) * cellWidth_ + overhang_;
     span.bottom = span.top + cellHeight_;
-    InvalidateRect(handle_, &span, FALSE);
+    Invalidate(&span);
 }
 
 void TConsole::Bell() { MessageBeep(0); }
@@ -128,7 +128,7 @@ void TConsole::Clear()
     // A queued lazy scroll belonged to the text just wiped: it would move the fresh view.
     DiscardPendingScroll();
     if (handle_) {
-        InvalidateRect(handle_, nullptr, FALSE);
+        Invalidate(nullptr);
         UpdateScrollBars();
     }
 }
@@ -141,7 +141,7 @@ void TConsole::RepaintNow()
     // control invalidates every change it makes), except after a font change. Painting
     // it all again would change nothing and cost a whole repaint for each log line.
     if (fontChangedSinceRepaint_) {
-        InvalidateRect(handle_, nullptr, FALSE);
+        Invalidate(nullptr);
         fontChangedSinceRepaint_ = false;
     }
     UpdateWindow(handle_);

@@ -185,6 +185,9 @@ private:
     void HandlerFailed(UINT message, const std::exception& error);
     void Paint();
     void PaintCells(HDC dc);
+    // InvalidateRect without erasing (nullptr: the whole client area), remembered until
+    // the next paint.
+    void Invalidate(const RECT* area);
     void KeyDown(WORD key);
     void KeyPress(char c);
     bool CaretWanted() const;
@@ -226,5 +229,8 @@ private:
     // The font or its colours changed, which invalidates nothing: the next RepaintNow
     // paints every cell.
     bool fontChangedSinceRepaint_ = true;
+    // This control invalidated cells that are not painted yet: an eager Write only paints
+    // then (an UpdateWindow with nothing to paint costs tens of microseconds under Wine).
+    bool invalidated_ = false;
     char keyBuffer_[KeyBufferSize] = {};
 };

@@ -12,10 +12,17 @@ bool IsFixedPitchFont(BYTE pitchAndFamily)
     return (pitchAndFamily & 0x30) != 0 && (pitchAndFamily & 0x01) == 0;
 }
 
+void TConsole::Invalidate(const RECT* area)
+{
+    InvalidateRect(handle_, area, FALSE);
+    invalidated_ = true;
+}
+
 void TConsole::Paint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(handle_, &paint);
+    invalidated_ = false;  // the whole update region is valid from here
     if (!dc)
         return;
     try {
@@ -125,7 +132,7 @@ void TConsole::SetMetrics(const TEXTMETRICA& metrics)
     caretOffset_ = int(metrics.tmAscent);
     overhang_ = int(std::max(metrics.tmOverhang, metrics.tmMaxCharWidth - metrics.tmAveCharWidth));
     if (handle_)
-        InvalidateRect(handle_, nullptr, FALSE);
+        Invalidate(nullptr);
     UpdateLayout();
 }
 

@@ -78,12 +78,8 @@ void TConsole::ScrollTo(int column, int row)
 
     if (y != oy) {
         MoveThumb(SB_VERT, y);
-        if (oy < y) {
-            InvalidateRect(handle_, &area, FALSE);
-            // Then the strip below the whole rows.
-            area.top = area.bottom;
-            area.bottom = client.bottom;
-        }
+        if (oy < y)
+            area.bottom = client.bottom;  // and the strip below the whole rows, in one go
     }
     if (x != ox) {
         MoveThumb(SB_HORZ, x);
@@ -93,12 +89,12 @@ void TConsole::ScrollTo(int column, int row)
                 area.left = 0;
                 area.right = std::max<LONG>(area.right, (ox - x) * cellWidth_ + overhang_);
             } else {
-                InvalidateRect(handle_, &area, FALSE);
+                Invalidate(&area);
                 area = RECT{0, 0, overhang_, client.bottom};
             }
         }
     }
-    InvalidateRect(handle_, &area, FALSE);
+    Invalidate(&area);
     // One paint for all that was uncovered, and for cells written before the move.
     UpdateWindow(handle_);
 }
