@@ -1,6 +1,5 @@
 #include "notice_post.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "product/prn_pipe.h"
@@ -9,10 +8,6 @@ namespace {
 
 // How long to let the window's thread empty its queue before trying again.
 constexpr DWORD kRetryMs = 10;
-
-std::atomic<HWND> TargetWindow{nullptr};
-std::atomic<UINT> TargetMessage{0};
-std::atomic<PrnPipePoster> Poster{PostMessageA};
 
 HGLOBAL MakeBlock(const WireRecord& record)
 {
@@ -33,25 +28,22 @@ HGLOBAL MakeBlock(const WireRecord& record)
 
 }  // namespace
 
-void SetNoticeTarget(HWND window, UINT message)
+void NoticePost::SetTarget(HWND window, UINT message)
 {
-    TargetWindow = window;
-    TargetMessage = message;
+    window_ = window;
+    message_ = message;
 }
 
-void SetNoticePoster(PrnPipePoster poster) { Poster = poster ? poster : PostMessageA; }
-
-bool PostNotice(const WireRecord& record, HANDLE stop)
+bool NoticePost::Post(const WireRecord& record, HANDLE stop) const
 {
     HGLOBAL block = nullptr;
     for (;;) {
         if (!block)
             block = MakeBlock(record);
         if (block) {
-            HWND window = TargetWindow.load();
+            HWND window = window_.load();
             // A null window would post to this thread, where no one reads.
-            if (window &&
-                Poster.load()(window, TargetMessage.load(), reinterpret_cast<WPARAM>(block), 0))
+            if (window && post_(window, message_.load(), reinterpret_cast<WPARAM>(block), 0))
                 return true;
             if (!IsWindow(window)) {
                 GlobalFree(block);

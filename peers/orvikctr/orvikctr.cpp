@@ -1,64 +1,26 @@
-// The exported calls: a worker thread inside the library serves the printer pipe and
-// turns each record into a notification block posted to the registered window.
-#define ORVIKCTR_BUILD
-#include "orvikctr.h"
-
-#include <memory>
+// The library's two exports (named by the product's export list, prn_pipe.def.in).
 #include <new>
 
-#include "notice_post.h"
-#include "pipe_instance.h"
-#include "pipe_server.h"
+#include "prn_pipe_service.h"
+#include "product/prn_pipe.h"
 
 namespace {
 
-std::unique_ptr<PipeServer> Server;
-HANDLE StopEvent = nullptr;
-HANDLE Worker = nullptr;
+// Any printer that is writing sends well within this; a stuck one frees its instance
+// long before FAXPRINT stops waiting for a free one (10 s).
+constexpr DWORD kIdleTimeoutMs = 5000;
 
-DWORD WINAPI Serve(void* server)
-{
-    static_cast<PipeServer*>(server)->Run(StopEvent);
-    return 0;
-}
+// Lives as long as the library: a destructor run at unload would wait for the worker
+// thread inside the loader lock.
+PrnPipeService* Service = nullptr;
 
 }  // namespace
 
 BOOL WINAPI WaitForPrnPipe(HWND window, UINT message)
 {
-    SetNoticeTarget(window, message);
-    if (Worker)
-        return TRUE;
-
-    std::unique_ptr<PipeServer> server(new (std::nothrow) PipeServer);
-    if (!server || !server->Open())
-        return FALSE;
-    StopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!StopEvent)
-        return FALSE;
-    Worker = CreateThread(nullptr, 0, Serve, server.get(), 0, nullptr);
-    if (!Worker) {
-        CloseHandle(StopEvent);
-        StopEvent = nullptr;
-        return FALSE;
-    }
-    Server = std::move(server);
-    return TRUE;
+    if (!Service)
+        Service = new (std::nothrow) PrnPipeService(kIdleTimeoutMs, PostMessageA);
+    return Service && Service->Start(window, message);
 }
 
-BOOL WINAPI EndWaitPrnPipe()
-{
-    if (!Worker || !SetEvent(StopEvent))
-        return FALSE;
-    WaitForSingleObject(Worker, INFINITE);
-    CloseHandle(Worker);
-    CloseHandle(StopEvent);
-    Worker = StopEvent = nullptr;
-    Server.reset();
-    SetNoticeTarget(nullptr, 0);
-    return TRUE;
-}
-
-void WINAPI SetPrnPipeIdleTimeout(DWORD milliseconds) { SetIdleTimeout(milliseconds); }
-
-void WINAPI SetPrnPipePoster(PrnPipePoster poster) { SetNoticePoster(poster); }
+BOOL WINAPI EndWaitPrnPipe() { return Service && Service->Stop(); }

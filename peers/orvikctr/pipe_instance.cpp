@@ -1,26 +1,13 @@
 #include "pipe_instance.h"
 
-#include <atomic>
-
 #include "failure_report.h"
-#include "notice_post.h"
 #include "product/prn_pipe.h"
 
 namespace {
 
-// Any printer that is writing sends well within this; a stuck one frees its instance
-// long before FAXPRINT stops waiting for a free one (10 s).
-constexpr DWORD kIdleTimeoutMs = 5000;
 constexpr DWORD kInBufferBytes = 64 * 1024;
 
-std::atomic<DWORD> IdleTimeoutMs{kIdleTimeoutMs};
-
 }  // namespace
-
-void SetIdleTimeout(DWORD milliseconds)
-{
-    IdleTimeoutMs = milliseconds ? milliseconds : kIdleTimeoutMs;
-}
 
 PipeInstance::~PipeInstance()
 {
@@ -30,8 +17,11 @@ PipeInstance::~PipeInstance()
         CloseHandle(overlapped_.hEvent);
 }
 
-bool PipeInstance::Create(bool first, DWORD instances)
+bool PipeInstance::Create(bool first, DWORD instances, DWORD idleTimeoutMs,
+                          const NoticePost& notices)
 {
+    notices_ = &notices;
+    idleTimeoutMs_ = idleTimeoutMs;
     overlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!overlapped_.hEvent)
         return false;
@@ -61,7 +51,7 @@ void PipeInstance::Listen()
         }
         // The client came first, and may have written and gone again already: no
         // event tells of it, but what it wrote is still there to read.
-        deadline_ = GetTickCount64() + IdleTimeoutMs;
+        deadline_ = GetTickCount64() + idleTimeoutMs_;
         if (StartRead())
             return;
         if (!DisconnectNamedPipe(pipe_)) {
@@ -97,7 +87,7 @@ bool PipeInstance::DropIfSilent(ULONGLONG now, HANDLE stop)
     // ERROR_NOT_FOUND: the read has just ended; its bytes are taken as usual.
     if (!CancelIoEx(pipe_, &overlapped_) && GetLastError() != ERROR_NOT_FOUND) {
         ReportFailure("CancelIoEx", GetLastError());
-        deadline_ = now + IdleTimeoutMs;
+        deadline_ = now + idleTimeoutMs_;
         return true;
     }
     return Complete(TRUE, stop);
@@ -128,7 +118,7 @@ bool PipeInstance::Complete(BOOL wait, HANDLE stop)
         return true;
     }
     if (finished == State::Listening) {
-        deadline_ = GetTickCount64() + IdleTimeoutMs;
+        deadline_ = GetTickCount64() + idleTimeoutMs_;
     } else if (got > 0) {
         records_.Received(got);
         WireRecord record;
@@ -140,10 +130,10 @@ bool PipeInstance::Complete(BOOL wait, HANDLE stop)
                 Reconnect();
                 return true;
             }
-            if (WaitForSingleObject(stop, 0) != WAIT_TIMEOUT || !PostNotice(record, stop))
+            if (WaitForSingleObject(stop, 0) != WAIT_TIMEOUT || !notices_->Post(record, stop))
                 return false;
         }
-        deadline_ = GetTickCount64() + IdleTimeoutMs;
+        deadline_ = GetTickCount64() + idleTimeoutMs_;
     }
     if (!StartRead())
         Reconnect();

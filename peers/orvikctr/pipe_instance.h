@@ -4,10 +4,8 @@
 // for the next. Every call but Create comes from the worker thread.
 #include <windows.h>
 
+#include "notice_post.h"
 #include "record_assembler.h"
-
-// How long a connected client may send nothing before it is dropped.
-void SetIdleTimeout(DWORD milliseconds);
 
 class PipeInstance {
 public:
@@ -16,8 +14,9 @@ public:
     PipeInstance(const PipeInstance&) = delete;
     PipeInstance& operator=(const PipeInstance&) = delete;
 
-    // The first instance claims the name; no other process may serve it then.
-    bool Create(bool first, DWORD instances);
+    // The first instance claims the name; no other process may serve it then. A client
+    // that sends nothing for idleTimeoutMs is dropped; records go to notices.
+    bool Create(bool first, DWORD instances, DWORD idleTimeoutMs, const NoticePost& notices);
 
     void Listen();
     // The event of the operation under way, or null when none is.
@@ -40,6 +39,8 @@ private:
     bool StartRead();
     void Reconnect();
 
+    const NoticePost* notices_ = nullptr;
+    DWORD idleTimeoutMs_ = 0;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
     OVERLAPPED overlapped_{};
     State state_ = State::Idle;

@@ -7,7 +7,7 @@
 bool PipeServer::Open()
 {
     for (std::size_t i = 0; i < instances_.size(); ++i)
-        if (!instances_[i].Create(i == 0, kInstances))
+        if (!instances_[i].Create(i == 0, kInstances, idleTimeoutMs_, notices_))
             return false;
     return true;
 }

@@ -5,10 +5,16 @@
 
 #include <array>
 
+#include "notice_post.h"
 #include "pipe_instance.h"
 
 class PipeServer {
 public:
+    PipeServer(DWORD idleTimeoutMs, const NoticePost& notices)
+            : idleTimeoutMs_(idleTimeoutMs), notices_(notices)
+    {
+    }
+
     // Creates all instances at once, so no other process can add one. False when the
     // pipe is served already (or cannot be created).
     bool Open();
@@ -17,5 +23,7 @@ public:
 
 private:
     static constexpr DWORD kInstances = 8;
+    const DWORD idleTimeoutMs_;
+    const NoticePost& notices_;
     std::array<PipeInstance, kInstances> instances_;
 };

@@ -9,7 +9,7 @@
 #include "app/message_boxes.h"
 #include "base/exception.h"
 #include "base/module_path.h"
-#include "orvikctr.h"
+#include "product/prn_pipe.h"
 #include "product/settings_file.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"

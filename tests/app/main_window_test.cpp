@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "system_state.h"
@@ -90,6 +91,27 @@ TEST_F(MainWindow, DebugSwitchShowsTheWindowWhereItWasLaidOut)
     }
     EXPECT_EQ(GlobalFindAtomA("OnlyOneTavon"), 0) << "released at the end";
     EXPECT_EQ(PrintRaw("0 x.ini"), 3) << "unregistered from the printer pipe";
+}
+
+TEST_F(MainWindow, BindsToAPrinterPipeLibraryBuiltByItsVendor)
+{
+    // Beside a vendor's library, which records its calls, instead of our stand-in.
+    std::string program = progDir + "\\TAVON.EXE";
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\TAVON.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\..\\vendor\\ORVIKCTR.DLL").c_str(),
+                          (progDir + "\\ORVIKCTR.DLL").c_str(), FALSE));
+    RunningProgram tavon("\"" + program + "\"");
+    HWND window = MainWindowOf(tavon.Id());
+    ASSERT_TRUE(window) << "no start beside the vendor's library";
+    std::string log = progDir + "\\PRNPIPE.LOG";
+    ASSERT_TRUE(WaitUntil([&log] { return !ReadFileText(log).empty(); }));
+    PostMessageA(window, kCloseRequest, 0, 0);
+    EXPECT_EQ(tavon.Wait(), 0);
+    char calls[128];
+    std::snprintf(calls, sizeof calls,
+                  "WaitForPrnPipe window=%p class=TtavonForm message=3347\r\nEndWaitPrnPipe\r\n",
+                  static_cast<void*>(window));
+    EXPECT_EQ(ReadFileText(log), calls);
 }
 
 TEST_F(MainWindow, WithoutTheSwitchNothingShows)

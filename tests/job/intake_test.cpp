@@ -8,7 +8,6 @@
 #include "base/exception.h"
 #include "job/message_pump.h"
 #include "job/print_job.h"
-#include "orvikctr.h"
 #include "product/prn_pipe.h"
 #include "recording_console.h"
 #include "settings/fax_settings.h"

@@ -1,4 +1,4 @@
-// The printer-pipe library against real pipe clients on test threads.
+// The printer-pipe library's service against real pipe clients on test threads.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,28 +7,37 @@
 #include <vector>
 
 #include "notice_window.h"
-#include "orvikctr.h"
 #include "pipe_test_client.h"
+#include "prn_pipe_service.h"
 #include "product/prn_pipe.h"
 
 namespace {
 
+// The library's own silence limit.
+constexpr DWORD kIdleTimeoutMs = 5000;
+
 class PrnPipe : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(WaitForPrnPipe(window.Handle(), kNoticeMessage)); }
+    void SetUp() override { Serve(kIdleTimeoutMs, PostMessageA); }
     void TearDown() override
     {
-        EndWaitPrnPipe();
-        SetPrnPipeIdleTimeout(0);
-        SetPrnPipePoster(nullptr);
+        service.reset();
         window.Drain();
         EXPECT_EQ(window.Malformed(), 0u);
     }
 
+    void Serve(DWORD idleTimeoutMs, PostFunction post)
+    {
+        service.reset();
+        service = std::make_unique<PrnPipeService>(idleTimeoutMs, post);
+        ASSERT_TRUE(service->Start(window.Handle(), kNoticeMessage));
+    }
+
     NoticeWindow window;
+    std::unique_ptr<PrnPipeService> service;
 };
 
-DWORD WINAPI StopServing(void*) { return EndWaitPrnPipe(); }
+DWORD WINAPI StopServing(void* service) { return static_cast<PrnPipeService*>(service)->Stop(); }
 
 }  // namespace
 
@@ -52,7 +61,7 @@ TEST_F(PrnPipe, StopIsPromptWhateverClientsDo)
     bool flooding = window.PumpUntil(2000);
 
     ULONGLONG started = GetTickCount64();
-    HANDLE stopping = CreateThread(nullptr, 0, StopServing, nullptr, 0, nullptr);
+    HANDLE stopping = CreateThread(nullptr, 0, StopServing, service.get(), 0, nullptr);
     DWORD waited = stopping ? WaitForSingleObject(stopping, 5000) : WAIT_FAILED;
     ULONGLONG took = GetTickCount64() - started;
     quit = true;
@@ -89,7 +98,7 @@ TEST_F(PrnPipe, SilentClientLocksNoOneOut)
 
 TEST_F(PrnPipe, SilentClientsAreDroppedInTime)
 {
-    SetPrnPipeIdleTimeout(200);
+    Serve(200, PostMessageA);
     std::vector<std::unique_ptr<PipeClient>> silent;
     while (silent.size() < 64) {
         auto client = std::make_unique<PipeClient>(0);
@@ -111,7 +120,7 @@ TEST_F(PrnPipe, SilentClientsAreDroppedInTime)
 
 TEST_F(PrnPipe, FloodBeyondTheQueueLimitLosesNothing)
 {
-    SetPrnPipePoster(PostWithQueueLimit);
+    Serve(kIdleTimeoutMs, PostWithQueueLimit);
     constexpr std::uint32_t kRecords = 12000;
     DWORD written = ERROR_GEN_FAILURE;
     std::thread printer([&written] {
