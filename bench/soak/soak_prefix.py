@@ -36,6 +36,10 @@ class Prefix:
         self.prog = self.c / "FAX" / "PROG"
         self.private = self.c / "FAX" / "USERS" / "0001"
         self.settings = self.c / "windows" / "QFSCH.INI"
+        # Where the setup's controls go: a 32-bit program's system directory in a 64-bit
+        # prefix is syswow64.
+        win32 = any(self.win.glob("dist/Kelvarin-*-win32-setup.exe"))
+        self.system = self.c / "windows" / ("syswow64" if win32 else "system32")
         self.soak = self.c / "SOAK"
         self.outbox = self.prog / "outbox"
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
@@ -291,7 +295,7 @@ class Prefix:
                     continue
                 files.append(path)
         for name in ("IMOCX32.OCX", "IMTWAIN3.OCX"):
-            files.append(self.c / "windows" / "system32" / name)
+            files.append(self.system / name)
         snapshot = {str(p): hashlib.sha256(p.read_bytes()).hexdigest() for p in files}
         snapshot["QFSCH.INI without [GXAPI] FileName"] = hashlib.sha256(
             self.settings_without_entry().encode("latin-1")).hexdigest()
