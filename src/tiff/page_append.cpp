@@ -124,14 +124,16 @@ void PageAppender::Append(const CodedPage& page)
         if (size % 2)
             file_->Write(size, pad);
         file_->Write(offset, block.bytes);
+        doing = "saving the new page";
+        file_->Flush();  // before the link, so a linked page is never one the disk lacks
         doing = "linking the new page";
         std::uint8_t link[4];
         Put32(link, block.ifdOffset, order_);
         file_->Write(linkPosition_, link);
         linkPosition_ = block.nextOffsetPosition;
         ++pageCount_;
-        doing = "saving the new page";
         outcome = "; the page is in the file, but may not be on the disk";
+        doing = "saving the new page";
         file_->Flush();
     } catch (const TiffError& e) {
         throw TiffError(path_ + ": " + doing + ": " + e.what() + outcome);
