@@ -1,95 +1,119 @@
 #!/bin/sh
-# The setup under Wine, silently, in a fresh prefix: the layout, the settings file, the
-# imaging control registered through ZEP.EXE, TAVON.EXE started at log-on and a letter
-# printed through it into the outbox; then the uninstaller, which leaves the settings
-# file and the faxes. A second round over a settings file of the product's, which both
-# the setup and the uninstaller must leave untouched.
+# The setup on a machine without the fax product, in one fresh prefix, as a user and a
+# deployment tool use it:
+# 1. the trial into /D=C:\APPS\KELVARIN: the layout, QFSCH.INI naming that folder, the
+#    imaging control registered through ZEP.EXE, TAVON.EXE started at log-on, and a
+#    letter printed through it reaching the scheduler the settings name;
+# 2. while TAVON runs: a setup older than the installation and one over the other
+#    bitness's installation are refused and change nothing; an upgrade ends TAVON,
+#    replaces it, registers the control again and starts it again, with exit 0;
+# 3. the Apps entry's quiet uninstall, with TAVON running: everything it installed is
+#    gone when it returns; the settings file and the faxes stay;
+# 4. a settings file of the product's (no product files): kept as it is by the setup and
+#    the uninstaller.
 # Usage: round_trip.sh SETUP.EXE PREFIX
-set -e
-setup=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-mkdir -p "$2"
-export WINEPREFIX=$(cd "$2" && pwd)
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-run="$scripts/wine-run.sh"
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# The setup has the program's bitness and works in its views of the system directory
-# and the registry.
-case "$setup" in
-    *-win32-setup.exe) system=syswow64; view=/reg:32 ;;
-    *) system=system32; view=/reg:64 ;;
-esac
-
-rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
-trap 'wineserver -k 2>/dev/null || true' EXIT
-drive="$WINEPREFIX/drive_c"
-prog="$drive/FAX/PROG"
-ini="$drive/windows/QFSCH.INI"
+. "$(dirname "$0")/setup_lib.sh"
+version=$(strings -el "$setup" | grep -A1 -x ProductVersion | sed -n 2p)
 programs="TAVON.EXE ORVIKCTR.DLL FAXPRINT.EXE QUEUEMGR.EXE ZEP.EXE IMOCX32.OCX IMTWAIN3.OCX"
 controls="IMOCX32.OCX IMTWAIN3.OCX"
-# The imaging control's class identifier (src/imaging/image_man.h).
-clsid='HKCR\CLSID\{0EABA3C0-D884-101B-8CAE-00006E44AAB2}'
-run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarin'
 
-registry_has() { "$run" reg query "$@" "$view" >/dev/null 2>&1; }
-
-install() {
-    "$run" "$setup" /S || fail "setup exited with $?"
-    for f in $programs UNINSTALL.EXE; do [ -f "$prog/$f" ] || fail "C:\\FAX\\PROG\\$f missing"; done
+# install DIR (as C:\...): the trial's layout in DIR.
+install_checks() {
+    dir=$1
+    unix="$drive/$(echo "${dir#C:\\}" | tr '\\' /)"
+    for f in $programs $uninstaller; do [ -f "$unix/$f" ] || fail "$dir\\$f missing"; done
     for d in FAX/ADMIN FAX/USERS/0001; do [ -d "$drive/$d" ] || fail "C:\\$d missing"; done
-    for f in $controls; do
-        [ -f "$drive/windows/$system/$f" ] || fail "$f not in the system directory ($system)"
-    done
+    for f in $controls; do [ -f "$sysdir/$f" ] || fail "$f not in the system directory ($system)"; done
     registry_has "$clsid\\InprocServer32" || fail "imaging control not registered"
-    grep -q "registered IMOCX32.OCX and IMTWAIN3.OCX" "$prog/ZEP.LOG" || fail "ZEP.EXE did not register"
-    [ "$("$run" reg query "$run_key" /v Kelvarin | tr -d '\r' | grep -c 'C:\\FAX\\PROG\\TAVON.EXE')" = 1 ] ||
-        fail "TAVON.EXE not started at log-on"
-    registry_has "$uninstall_key" /v UninstallString || fail "no uninstall entry"
+    grep -q "registered IMOCX32.OCX and IMTWAIN3.OCX" "$unix/ZEP.LOG" || fail "ZEP.EXE did not register"
+    "$run" reg query "$run_key" /v Kelvarin | tr -d '\r' | grep -qF "\"$dir\\TAVON.EXE\"" ||
+        fail "TAVON.EXE not started at log-on from $dir"
+    [ "$(apps_value KelvarinMode)" = trial ] || fail "not recorded as the trial"
+    [ "$(apps_value DisplayVersion)" = "$version" ] || fail "Apps entry names version $(apps_value DisplayVersion)"
 }
 
-uninstall() {
-    "$run" 'C:\FAX\PROG\UNINSTALL.EXE' /S || fail "uninstaller exited with $?"
-    # The uninstaller goes on from a copy of itself; wait until every program has ended.
-    wineserver -w
-    for f in $programs UNINSTALL.EXE ZEP.LOG; do [ ! -e "$prog/$f" ] || fail "C:\\FAX\\PROG\\$f left"; done
-    for f in $controls; do [ ! -e "$drive/windows/$system/$f" ] || fail "$f left in $system"; done
+# uninstalled DIR: nothing of the setup's is left, the moment the uninstall returned.
+uninstalled() {
+    unix="$drive/$(echo "${1#C:\\}" | tr '\\' /)"
+    left=$(ls "$unix" 2>/dev/null | grep -vx outbox || true)
+    [ -z "$left" ] || fail "uninstall left in $1: $left"
+    [ ! -e "$drive/FAX" ] || fail "uninstall left $(cd "$drive" && find FAX | tr '\n' ' ')"
+    for f in $controls; do [ ! -e "$sysdir/$f" ] || fail "$f left in $system"; done
     ! registry_has "$clsid" || fail "imaging control still registered"
     ! "$run" reg query "$run_key" /v Kelvarin >/dev/null 2>&1 || fail "log-on start left"
-    ! registry_has "$uninstall_key" || fail "uninstall entry left"
+    ! registry_has "$uninstall_key" || fail "Apps entry left"
+    [ -z "$(tavon_pids)" ] || fail "TAVON.EXE still runs"
     [ -f "$ini" ] || fail "QFSCH.INI removed"
 }
 
-# Round 1: a machine without the product.
-install
-[ "$(tr -d '\r' < "$ini")" = "$(printf '[Quilfa]\nProgDir=C:\\FAX\\PROG\\\nPrivateDir=C:\\FAX\\USERS\\0001\\\nUser=0001')" ] ||
+# Waits until TAVON.EXE serves the printer pipe.
+tavon_serves() {
+    deadline=$(($(date +%s) + 60))
+    until "$run" "$1\\FAXPRINT.EXE" --raw 7 2>/dev/null; do
+        [ "$(date +%s)" -lt "$deadline" ] || fail "TAVON.EXE does not serve the printer pipe"
+        sleep 0.2
+    done
+}
+
+# 1. The trial where the user asks for it.
+apps='C:\APPS\KELVARIN'
+prog="$drive/APPS/KELVARIN"
+run_setup 0 "/D=$apps"
+install_checks "$apps"
+[ ! -e "$drive/FAX/PROG" ] || fail "C:\\FAX\\PROG laid out despite /D="
+[ "$(tr -d '\r' < "$ini")" = "$(printf '[Quilfa]\nProgDir=C:\\APPS\\KELVARIN\\\nPrivateDir=C:\\FAX\\USERS\\0001\\\nUser=0001')" ] ||
     fail "QFSCH.INI written as: $(cat "$ini")"
 written=$(cat "$ini")
 
 # Log-on: Wine's wineboot without options starts the Run entries, as Windows does.
 "$run" wineboot
+tavon_serves "$apps"
+cp "$scripts/sample_letter.txt" "$drive/APPS/letter.txt"
+"$run" "$apps\\FAXPRINT.EXE" 'C:\APPS\letter.txt' >/dev/null || fail "printing failed"
 deadline=$(($(date +%s) + 60))
-until "$run" 'C:\FAX\PROG\FAXPRINT.EXE' --raw 7 2>/dev/null; do
-    [ "$(date +%s)" -lt "$deadline" ] || fail "TAVON.EXE did not start at log-on"
-    sleep 0.2
-done
-cp "$scripts/sample_letter.txt" "$drive/FAX/letter.txt"
-"$run" 'C:\FAX\PROG\FAXPRINT.EXE' 'C:\FAX\letter.txt' >/dev/null || fail "printing failed"
 until grep -q "queued " "$prog/outbox/queue.log" 2>/dev/null; do
-    [ "$(date +%s)" -lt "$deadline" ] || fail "no fax reached C:\\FAX\\PROG\\outbox"
+    [ "$(date +%s)" -lt "$deadline" ] || fail "no fax reached $apps\\outbox (the scheduler ProgDir names)"
     sleep 0.2
 done
 fax=$(ls "$prog"/outbox/FAX-*.TIF)
 
-uninstall
+# 2. Refusals change nothing, and leave TAVON running.
+tavon=$(tavon_pids)
+[ -n "$tavon" ] || fail "no TAVON.EXE process found"
+state() { sha256sum "$prog"/*.EXE "$prog"/*.DLL "$prog/ZEP.LOG" "$ini"; }
+kept=$(state)
+"$run" reg add "$uninstall_key" /v DisplayVersion /d 99.0.0 /f "$view" >/dev/null
+run_setup 3
+[ "$(apps_value DisplayVersion)" = 99.0.0 ] || fail "an older setup changed the Apps entry"
+"$run" reg add "$uninstall_key" /v InstallLocation /d 'C:\OTHER' /f "$other_view" >/dev/null
+"$run" reg add "$uninstall_key" /v DisplayVersion /d 0.9.0 /f "$view" >/dev/null
+run_setup 3
+"$run" reg delete "$uninstall_key" /f "$other_view" >/dev/null
+[ "$(state)" = "$kept" ] || fail "a refused setup changed files"
+[ "$(tavon_pids)" = "$tavon" ] || fail "a refused setup ended TAVON.EXE"
+
+# An upgrade while TAVON runs.
+run_setup 0
+install_checks "$apps"
+[ "$(grep -c "registered IMOCX32.OCX and IMTWAIN3.OCX" "$prog/ZEP.LOG")" = 2 ] ||
+    fail "ZEP.EXE did not register the control again: $(cat "$prog/ZEP.LOG")"
+case "$(ps -o stat= -p "$tavon")" in "" | Z*) ;; *) fail "the setup did not end the running TAVON.EXE" ;; esac
+tavon_serves "$apps"
+[ -n "$(tavon_pids)" ] || fail "the setup did not start TAVON.EXE again"
+
+# 3. The quiet uninstall, with TAVON running.
+quiet_uninstall
+uninstalled "$apps"
 [ "$(cat "$ini")" = "$written" ] || fail "QFSCH.INI changed by the uninstaller"
 [ -f "$fax" ] && [ -f "$prog/outbox/queue.log" ] || fail "the fax was removed"
 
-# Round 2: the product's own settings file is kept as it is.
+# 4. The product's own settings file is kept as it is.
 printf '[Quilfa]\r\nProgDir=C:\\FAX\\PROG\\\r\nPrivateDir=C:\\FAX\\USERS\\0007\\\r\nUser=0007\r\n[GXAPI]\r\nFileName=\r\n' > "$ini"
 product=$(sha256sum < "$ini")
-install
+run_setup 0
+install_checks 'C:\FAX\PROG'
 [ "$(sha256sum < "$ini")" = "$product" ] || fail "setup changed the product's QFSCH.INI"
-uninstall
+quiet_uninstall
+uninstalled 'C:\FAX\PROG'
 [ "$(sha256sum < "$ini")" = "$product" ] || fail "uninstaller changed the product's QFSCH.INI"
-echo "install round trip of $(basename "$setup"): layout, registration, log-on start, printed fax, uninstall"
+echo "install round trip of $(basename "$setup"): /D= with the settings following, printed fax, refused downgrade and bitness, upgrade while TAVON runs, quiet uninstall done when it returns"
