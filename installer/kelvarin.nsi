@@ -377,15 +377,41 @@ Function InstallTrial
   ${EndIf}
 FunctionEnd
 
+; The trial replaces no file that is not Kelvarin's: the folder may hold what is left of
+; the product.
+Function CheckTrialFolder
+  !macro CheckStandIn NAME
+    ${If} ${FileExists} "$INSTDIR\${NAME}"
+      !insertmacro IsOurs "" "$INSTDIR\${NAME}" $0
+      ${If} $0 == 0
+        StrCpy $0 "$INSTDIR\${NAME} is not Kelvarin's: the trial would replace it. Choose another folder, or install the fax product first."
+        DetailPrint $0
+        MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
+        SetErrorLevel ${EXIT_REFUSED}
+        Abort
+      ${EndIf}
+    ${EndIf}
+  !macroend
+  !insertmacro StandIns CheckStandIn
+FunctionEnd
+
 Section "Kelvarin"
   ${If} $Mode == product
     DetailPrint "Fax product found in $INSTDIR: adding TAVON.EXE beside it; nothing of the product's is changed"
   ${Else}
     DetailPrint "No fax product found: installing the trial into $INSTDIR"
+    Call CheckTrialFolder
   ${EndIf}
   Call EndTavon
   SetOutPath "$INSTDIR"
   File "${STAGE}\TAVON.EXE"
+  ; Earlier setups' uninstaller, replaced by this one (never the product's: not ours).
+  ${If} ${FileExists} "$INSTDIR\UNINSTALL.EXE"
+    !insertmacro IsOurs "" "$INSTDIR\UNINSTALL.EXE" $0
+    ${If} $0 == 1
+      Delete "$INSTDIR\UNINSTALL.EXE"
+    ${EndIf}
+  ${EndIf}
   StrCpy $OwnControls 0
   ${If} $Mode == trial
     Call InstallTrial
