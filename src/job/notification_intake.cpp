@@ -7,8 +7,6 @@
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
 
-DWORD seams::EndDocPauseMs = 4000;
-
 namespace {
 
 // Frees the block however the handler is left.
@@ -108,7 +106,7 @@ void TPrintJob::HandleNotice(WPARAM wParam)
 void TPrintJob::ProcessEndDoc()
 {
     debug("==============START: PMT_END_DOC");
-    Sleep(seams::EndDocPauseMs);
+    Sleep(waits_.endDocPauseMs);
     debug("After sleep");
     readQFSchINI();
     debug("After readQFSchIni");
@@ -122,8 +120,8 @@ void TPrintJob::ProcessEndDoc()
         ShowInfoBox("Printer output is not TIF.  Change printer properties to use TIF G3 1D");
     } else {
         PrepareHandOff();
-        MergePages();
-        HandOffJob();
+        if (MergePages())
+            HandOffJob();
     }
     debug("==============FINISHED: PMT_END_DOC");
 }

@@ -1,14 +1,15 @@
 #include "job/print_job.h"
 
-#include "base/exception.h"
+#include <optional>
+
 #include "base/file_exists.h"
 #include "job/keep_aside.h"
 #include "job/merge_marker.h"
 #include "job/message_pump.h"
 #include "product/job_file.h"
 #include "settings/profile.h"
-
-int seams::ExclusiveAccessAttempts = 500001;
+#include "tiff/page.h"
+#include "tiff/tiff_error.h"
 
 namespace {
 
@@ -20,22 +21,28 @@ std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, cons
     return ReadProfileInteger(jobIni, section, key, 0);
 }
 
+// How many pages a TIFF file holds; nullopt when it cannot be read.
+std::optional<std::size_t> PageCountOf(const std::string& file)
+{
+    try {
+        return faxtiff::TiffFile::Open(file).PageCount();
+    } catch (const faxtiff::TiffError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
-void TPrintJob::MergePages()
+bool TPrintJob::MergePages()
 {
     const std::string jobIni = JobIniName;
     leftOut_.clear();  // of a job a failure ended before its report
     pagesLeftInPlace_ = false;
     MergedFileName = WithExtension(jobIni, ".TIF");
     debug("After change file extionsion: " + MergedFileName);
-    // An existing merged file is added to on purpose (a job resent after the program
-    // stopped goes on where it ended), but never one a dead job left under a reused name.
     mergeMarker_ = WithExtension(jobIni, ".MRG");
-    const std::string jobStamp = JobFileStamp(jobIni);
-    resuming_ = ResumesStoppedMerge(jobStamp);
-    if (!jobStamp.empty() && !WriteMergeMarker(mergeMarker_, jobStamp))
-        debug("merge marker could not be written: " + mergeMarker_);
+    if (!TakeMergedFile(JobFileStamp(jobIni)))
+        return false;
     debug("Opened " + jobIni + " read appendPage");
 
     std::string firstSection =
@@ -50,30 +57,61 @@ void TPrintJob::MergePages()
                 ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::FirstPage);
             debug("FirstPage=" + std::to_string(first));
             // Counted in 64 bits: a Total Page Number of INT32_MAX must still end the loop.
+            std::int64_t pages = std::int64_t{total} - first + 1;
+            if (pages > kMaxJobPages) {
+                debug("too many pages: " + std::to_string(pages));
+                ShowInfoBox("The job lists " + std::to_string(pages) +
+                            " pages; a fax holds at most " + std::to_string(kMaxJobPages) +
+                            ". Nothing was merged: " + jobIni);
+                return false;
+            }
             for (std::int64_t page = first; page <= total; ++page)
                 MergePage(jobIni, static_cast<std::int32_t>(page));
         }
     }
     debug("freed ini file..");
     ReportLeftOutPages();
+    return true;
 }
 
-// True when the merged file holds pages this same job merged before the program
-// stopped; a merged file a dead job left is kept aside.
-bool TPrintJob::ResumesStoppedMerge(const std::string& jobStamp)
+// Decides what a merged file already under the job's name is. Pages a stopped run of
+// this same job put in are kept and known; a file a dead job left is kept aside, and
+// while it cannot be, this job is not merged at all: its fax must not carry another
+// job's pages. A merged file without a marker is added to.
+bool TPrintJob::TakeMergedFile(const std::string& jobStamp)
 {
-    if (!FileExistsNamed(MergedFileName) || !FileExistsNamed(mergeMarker_))
-        return false;
-    if (ReadMergeMarker(mergeMarker_) == jobStamp)
-        return true;
-    std::string kept = KeepAside(MergedFileName);
-    // Never added to: a fax must not carry another job's pages.
-    if (kept.empty())
-        throw Exception("The merged file of an interrupted job cannot be kept aside: " +
-                        MergedFileName);
-    debug("merged file of an interrupted job kept as " + kept);
-    ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
-    return false;
+    mergedBeforeTheStop_.clear();
+    stoppedAt_ = INT32_MIN;
+    bool exists = FileExistsNamed(MergedFileName);
+    std::optional<std::size_t> pages = exists ? PageCountOf(MergedFileName) : 0;
+    std::optional<MergeMarker> marker = ReadMergeMarker(mergeMarker_);
+    if (exists && marker) {
+        std::optional<std::set<std::int32_t>> merged;
+        if (!jobStamp.empty() && marker->stamp == jobStamp && pages)
+            merged = PagesMerged(*marker, *pages);
+        if (merged) {
+            debug("going on with the merge the program stopped in: " + MergedFileName);
+            mergedBeforeTheStop_ = std::move(*merged);
+            if (!marker->appends.empty())
+                stoppedAt_ = marker->appends.back().page;
+            mergedPages_ = *pages;
+            return true;
+        }
+        std::string kept = KeepAside(MergedFileName);
+        if (kept.empty()) {
+            debug("merged file of an interrupted job could not be kept aside: " + MergedFileName);
+            ShowInfoBox("The merged file of an interrupted job is in use: " + MergedFileName +
+                        "\r\nThis job was not merged; its pages and job file stay: " + JobIniName);
+            return false;
+        }
+        debug("merged file of an interrupted job kept as " + kept);
+        ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
+        pages = 0;
+    }
+    mergedPages_ = pages.value_or(0);
+    if (!jobStamp.empty() && !StartMergeMarker(mergeMarker_, jobStamp))
+        debug("merge marker could not be written: " + mergeMarker_);
+    return true;
 }
 
 void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
@@ -85,16 +123,12 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
     // which would be merged and deleted.
     std::string imageName = ReadProfileText(jobIni, section.c_str(), JobFile::ImageFileName, "");
     debug("imageName = " + OutputImageName);
+    if (AccountedForBeforeTheStop(pageNumber, imageName))
+        return;
     if (imageName.empty() || !FileExistsNamed(imageName)) {
-        // Pages are merged in order: those before the first one still on disk were
-        // handled before the program stopped.
-        if (resuming_)
-            debug("page handled before the program stopped: " + section);
-        else
-            LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
+        LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
         return;
     }
-    resuming_ = false;
     debug("imageName exists");
 
     HFILE handle = WaitExclusiveAccess(imageName);
@@ -123,13 +157,22 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
             im_.Refresh();
             im_.SetAppendImage(true);
             im_.SetCompression(4);
-            try {
-                debug("before im.saveAs = " + MergedFileName);
-                im_.SaveAs(MergedFileName);
-                saved = true;
-                debug("after im.saveAs = " + MergedFileName);
-            } catch (const std::exception&) {
-                debug("EXCEPTION: saving page: im.saveAs = " + MergedFileName);
+            // A resent job must know whether this page went in before a stop: the marker
+            // says so before the merged file can hold it.
+            if (!RecordAppend(mergeMarker_, pageNumber, mergedPages_)) {
+                debug("merge marker could not be written: " + mergeMarker_);
+            } else {
+                try {
+                    debug("before im.saveAs = " + MergedFileName);
+                    im_.SaveAs(MergedFileName);
+                    saved = true;
+                    debug("after im.saveAs = " + MergedFileName);
+                } catch (const std::exception&) {
+                    debug("EXCEPTION: saving page: im.saveAs = " + MergedFileName);
+                }
+                // A failed save may still have linked the page: the file says.
+                mergedPages_ =
+                    saved ? mergedPages_ + 1 : PageCountOf(MergedFileName).value_or(mergedPages_);
             }
         }
         // A page that could not be loaded or saved keeps its image: it is in no other
@@ -147,10 +190,27 @@ void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
     }
 }
 
+// While a resent job goes on where its stopped run ended: true for a page that run
+// merged (an image still there was not deleted yet, and is now) or left out.
+bool TPrintJob::AccountedForBeforeTheStop(std::int32_t pageNumber, const std::string& imageName)
+{
+    if (mergedBeforeTheStop_.contains(pageNumber)) {
+        debug("page merged before the program stopped: " + std::to_string(pageNumber));
+        if (!imageName.empty() && FileExistsNamed(imageName))
+            DeleteNamedFile(imageName);
+        return true;
+    }
+    if (pageNumber >= stoppedAt_)
+        return false;
+    bool there = !imageName.empty() && FileExistsNamed(imageName);
+    LeaveOut(pageNumber, there ? "left out before the program stopped" : "not found", imageName);
+    return true;
+}
+
 HFILE TPrintJob::WaitExclusiveAccess(const std::string& imageName)
 {
     HFILE handle = HFILE_ERROR;
-    for (int attempt = 0; attempt < seams::ExclusiveAccessAttempts; ++attempt) {
+    for (int attempt = 0; attempt < waits_.exclusiveAccessAttempts; ++attempt) {
         handle = _lopen(imageName.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
         PumpOneMessage();
         if (handle != HFILE_ERROR && handle > 0)

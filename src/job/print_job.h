@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,20 +18,33 @@
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
 
 namespace seams {
-// The pause before the settings reload at the end of a document, the open attempts
-// made for each page image, and the settings entry's clear.
-extern DWORD EndDocPauseMs;
-extern int ExclusiveAccessAttempts;
+// The settings entry's clear.
 extern bool (*ClearGXAPIFileName)();
 }  // namespace seams
 
 // Shows an error that left a notification's handling (the standard error box).
 using ErrorReporter = void (*)(const std::exception& error);
 
+// How long a job waits on other programs.
+struct JobWaits {
+    // The pause before the settings reload at the end of a document.
+    DWORD endDocPauseMs = 4000;
+    // Open attempts made for each page image.
+    int exclusiveAccessAttempts = 500001;
+    // How long a scheduler image left by an earlier job gets to be taken by a scheduler
+    // still at work, and then by the scheduler started for it once more.
+    DWORD schedulerStillAtWorkMs = 10000;
+    DWORD schedulerStartedMs = 10000;
+};
+
+// A fax holds at most this many pages: a TIFF page number is a 16-bit count.
+constexpr std::int64_t kMaxJobPages = 65535;
+
 class TPrintJob {
 public:
-    TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError)
-            : console_(console), im_(im), reportError_(reportError)
+    TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError,
+              const JobWaits& waits = {})
+            : console_(console), im_(im), reportError_(reportError), waits_(waits)
     {
     }
     // Frees the blocks still held.
@@ -57,10 +71,12 @@ private:
     void HandleNotice(WPARAM wParam);
     void ProcessEndDoc();
 
-    // Page merge: the page images into one multi-page TIFF file.
-    void MergePages();
-    bool ResumesStoppedMerge(const std::string& jobStamp);
+    // Page merge: the page images into one multi-page TIFF file. False when the job
+    // could not be merged and is left as it is, so nothing is handed off.
+    bool MergePages();
+    bool TakeMergedFile(const std::string& jobStamp);
     void MergePage(const std::string& jobIni, std::int32_t pageNumber);
+    bool AccountedForBeforeTheStop(std::int32_t pageNumber, const std::string& imageName);
     HFILE WaitExclusiveAccess(const std::string& imageName);
     // A page the fax goes without: reported once the merge has ended.
     void LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName);
@@ -68,13 +84,17 @@ private:
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff();
+    bool WaitUntilImageTaken(const std::string& image, DWORD timeoutMs);
     void HandOffJob();
     void HandOffToFaxApi();
     void HandOffToScheduler();
     // Copies the merged file to target, then deletes the job file and the merged file.
-    void DeliverMergedFile(const std::string& target);
-    bool CopyJobFile(const std::string& source, const std::string& destination);
-    void KeepMergedFile();
+    void DeliverMergedFile(const std::string& target, bool replace);
+    // Writes a copy beside destination, flushes it and puts it in destination's place
+    // (replacing a file there only when asked), so no part of a file ever stands there.
+    bool CopyJobFile(const std::string& source, const std::string& destination, bool replace);
+    // False when the merged file stays under the job's name.
+    bool KeepMergedFile();
     // Tells the user when the settings entry stays set: the next fax would replace this one.
     void ClearFaxApiEntry(const std::string& target);
 
@@ -85,9 +105,15 @@ private:
     ILogConsole& console_;
     TImageMan& im_;
     ErrorReporter reportError_;
+    const JobWaits waits_;
     std::string MergedFileName;
     std::string mergeMarker_;
-    bool resuming_ = false;
+    // How many pages the merged file holds.
+    std::size_t mergedPages_ = 0;
+    // The pages a stopped run of this job put into the merged file, and the last page it
+    // began to append: the pages before it that are not in the file were left out then.
+    std::set<std::int32_t> mergedBeforeTheStop_;
+    std::int32_t stoppedAt_ = INT32_MIN;
     // A left-out page image is still under the name its job file gives it.
     bool pagesLeftInPlace_ = false;
     struct LeftOutPage {

@@ -105,7 +105,10 @@ void ReadGXAPISettings()
 {
     if (!FetchSettingsDirectory())
         return;
-    FaxSettings.GXAPIFileName = ReadText(SettingsFile::GXAPI, SettingsFile::FileName, "");
+    // Whole: the hand-off deletes and replaces the file it names, and a name cut short
+    // could name another file.
+    FaxSettings.GXAPIFileName =
+        ReadProfileText(SettingsPath(), SettingsFile::GXAPI, SettingsFile::FileName, "");
     FaxSettings.GXAPIResolution =
         ReadProfileInteger(SettingsPath(), SettingsFile::GXAPI, SettingsFile::Resolution, 1);
 }

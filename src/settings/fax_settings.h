@@ -7,7 +7,7 @@
 #include <windows.h>
 
 struct TFaxSettings {
-    std::string GXAPIFileName;  // at most 255; empty: hand the job to the scheduler
+    std::string GXAPIFileName;  // whole; empty: hand the job to the scheduler
     std::int32_t GXAPIResolution = 0;
     std::int32_t ModemType = 0;
     std::uint16_t UserNumber = 0;

@@ -154,15 +154,13 @@ TEST_F(HandOff, ACopyThatFailsMidwayIsReportedAndKeepsTheMergedFile)
     WriteJob("1", "0", {});
     EndDoc();
     std::string image = privateDir + "FAX.$$$";
-    EXPECT_EQ(infoBoxes, Lines{"TAVON(A): excep. stream copy: " + Merged() + " to " + image});
+    std::string kept = KeptName(Merged());
+    EXPECT_EQ(infoBoxes, (Lines{"TAVON(A): excep. stream copy: " + Merged() + " to " + image,
+                                "The fax was not sent. It is kept as " + kept}));
     EXPECT_FALSE(FileExists(JobIni()));
-    Lines lines = console.Messages();
-    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.rfind("merged file kept as ", 0) == 0;
-    });
-    ASSERT_NE(kept, lines.end());
-    EXPECT_EQ(ReadFileText(kept->substr(20)), merged);
+    EXPECT_EQ(ReadFileText(kept), merged);
     EXPECT_FALSE(FileExists(image)) << "a part of the fax is not left to be taken for it";
+    EXPECT_FALSE(FileExists(privateDir + "~TAVON0.TMP"));
 }
 
 TEST_F(HandOff, WithoutSchedulerTheImageWaitsAndIsNeverDeleted)
@@ -172,13 +170,68 @@ TEST_F(HandOff, WithoutSchedulerTheImageWaitsAndIsNeverDeleted)
     EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
     EXPECT_EQ(ReadFileText(SchedulerImage()), ReadFileText(SamplePage(2)));
 
-    // No scheduler took it: the next job keeps it aside instead of deleting it.
+    // No scheduler took it: the next job keeps it aside instead of deleting it, and says so.
     infoBoxes.clear();
     WriteJob("1", "0", {});
     EndDoc();
     EXPECT_FALSE(FileExists(SchedulerImage()));
-    EXPECT_EQ(ReadFileText(KeptName(SchedulerImage())), ReadFileText(SamplePage(2)));
-    EXPECT_TRUE(infoBoxes.empty()) << "nothing new to send";
+    std::string kept = KeptName(SchedulerImage());
+    EXPECT_EQ(ReadFileText(kept), ReadFileText(SamplePage(2)));
+    EXPECT_EQ(infoBoxes, Lines{"The fax of an earlier job was not sent. It is kept as " + kept});
+}
+
+TEST_F(HandOff, AnImageNoSchedulerTookIsHandedToTheSchedulerAgain)
+{
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    InstallScheduler();
+    ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), SchedulerImage().c_str(), FALSE));
+    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    EndDoc();
+    EXPECT_TRUE(infoBoxes.empty());
+    ASSERT_TRUE(WaitUntil([this] {
+        std::string log = ReadFileText(QueueLog());
+        return log.find("queued ") != log.rfind("queued ");
+    })) << ReadFileText(QueueLog());
+    std::string log = ReadFileText(QueueLog());
+    EXPECT_LT(log.find("pages=1"), log.rfind("pages=1")) << "each fax whole, the earlier first";
+    EXPECT_TRUE(KeptName(SchedulerImage()).empty());
+}
+
+TEST_F(HandOff, AMergedFileThatStaysUnderItsNameKeepsTheNextJobOut)
+{
+    MergedFileWithoutNewPages();
+    {
+        HeldOpenFile held(Merged());
+        EndDoc();
+    }
+    EXPECT_EQ(infoBoxes,
+              (Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + SchedulerImage(),
+                     "The fax was not sent. It stays as " + Merged()}));
+    EXPECT_TRUE(FileExists(JobIni())) << "the printer must not take this job's name";
+    EXPECT_TRUE(FileExists(Spool() + "\\JOB1.MRG"));
+
+    // Taken all the same: the new job's fax carries its own pages only.
+    infoBoxes.clear();
+    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    EXPECT_TRUE(HasPages(KeptName(Merged()), {2}));
+}
+
+TEST_F(HandOff, ALongFaxApiEntryIsUsedWhole)
+{
+    // An entry whose first 255 characters name another file, which must stay as it is.
+    ASSERT_LT(dir.Path().size(), 200u);
+    std::string other = dir.Path() + "\\" + std::string(254 - dir.Path().size(), 'o');
+    ASSERT_EQ(other.size(), 255u);
+    WriteFileText(other, "another program's file");
+    std::string target = other + ".tif";
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    EndDoc();
+    EXPECT_EQ(ReadFileText(other), "another program's file");
+    EXPECT_TRUE(ReadFileText(target) == ReadFileText(SamplePage(2))) << "the fax went elsewhere";
 }
 
 TEST_F(HandOff, SchedulerThatCannotStartIsReported)
@@ -198,17 +251,12 @@ TEST_F(HandOff, FailedCopyKeepsTheMergedFile)
         HeldOpenFile held(target);
         EndDoc();
     }
-    EXPECT_EQ(infoBoxes, Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + target});
+    // The document's only copy is kept beside, under a name of its own.
+    std::string kept = KeptName(Merged());
+    EXPECT_EQ(infoBoxes, (Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + target,
+                                "The fax was not sent. It is kept as " + kept}));
     EXPECT_FALSE(FileExists(JobIni()));
     EXPECT_FALSE(FileExists(Merged()));
-
-    // The document's only copy is kept beside, under a name of its own.
-    Lines lines = console.Messages();
-    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.rfind("merged file kept as ", 0) == 0;
-    });
-    ASSERT_NE(kept, lines.end());
-    std::string keptName = kept->substr(20);
-    EXPECT_EQ(keptName.rfind(Spool() + "\\JOB1-kept-", 0), 0u) << keptName;
-    EXPECT_EQ(ReadFileText(keptName), ReadFileText(SamplePage(2)));
+    EXPECT_EQ(kept.rfind(Spool() + "\\JOB1-kept-", 0), 0u) << kept;
+    EXPECT_EQ(ReadFileText(kept), ReadFileText(SamplePage(2)));
 }

@@ -87,7 +87,6 @@ protected:
         WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() +
                                              "\\\r\nPrivateDir=" + dir.Path() + "\\\r\n");
         seams::InfoBox = RecordInfoBox;
-        seams::EndDocPauseMs = 0;
         DebugMode = true;
     }
     void TearDown() override
@@ -145,7 +144,7 @@ protected:
     TempDir dir;
     RecordingConsole console;
     TImageMan im;
-    TPrintJob job{console, im, RecordError};
+    TPrintJob job{console, im, RecordError, kTestWaits};
 };
 
 HWND Intake::window = nullptr;

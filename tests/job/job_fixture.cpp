@@ -51,8 +51,6 @@ void JobFixture::SetUp()
     seams::WindowsDirectory = TestWindowsDirectory;
     InfoBoxes = &infoBoxes;
     seams::InfoBox = RecordInfoBox;
-    seams::EndDocPauseMs = 0;
-    seams::ExclusiveAccessAttempts = 300;
     seams::ClearGXAPIAttempts = 50;
     DebugMode = true;
     CreateDirectoryA(Spool().c_str(), nullptr);
@@ -61,7 +59,7 @@ void JobFixture::SetUp()
     CreateDirectoryA(Prog().c_str(), nullptr);
     WriteSettings();
     im = std::make_unique<TImageMan>();
-    job = std::make_unique<TPrintJob>(console, *im, RecordError);
+    job = std::make_unique<TPrintJob>(console, *im, RecordError, kTestWaits);
     job->JobIniName = JobIni();
     job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
     job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";

@@ -14,6 +14,10 @@
 #include "recording_console.h"
 #include "test_support.h"
 
+// No pause at the end of a document, a few open attempts, a short wait for a scheduler
+// at work, and time enough for one started under Wine.
+inline constexpr JobWaits kTestWaits{0, 300, 200, 30000};
+
 class JobFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite();

@@ -2,6 +2,8 @@
 
 #include "job/merge_marker.h"
 #include "job/message_pump.h"
+#include "tiff/page.h"
+#include "tiff/page_append.h"
 
 namespace {
 
@@ -262,25 +264,72 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
     EXPECT_FALSE(FileExists(JobIni()));
 }
 
-TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
+TEST_F(Merge, AResentJobGoesOnWhereItsStoppedRunEndedAndNamesWhatItCannotAccountFor)
 {
     std::string marker = Spool() + "\\JOB1.MRG";
-    // The program stopped in this job's merge after its first page; the job is sent again.
-    std::string missing = Spool() + "\\missing.tif";
-    WriteJob("1", "3", {{1, Spool() + "\\merged.tif"}, {2, SpoolPage(1, "a.tif")}, {3, missing}});
-    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(WriteMergeMarker(marker, JobFileStamp(JobIni())));
-    EndDoc();
-    EXPECT_TRUE(HasPages(SchedulerImage(), {3, 1}));
-    EXPECT_FALSE(FileExists(marker));
-    EXPECT_EQ(infoBoxes, (Lines{"Pages left out of the fax:\r\npage 3 (not found): " + missing,
-                                "Could not find scheduler."}));
+    struct Stop {
+        const char* what;
+        std::vector<int> inMergedFile;             // sample pages the file holds
+        std::vector<MergeMarker::Append> appends;  // the marker's records
+        std::vector<int> onDisk;                   // pages whose image is still there
+        std::vector<int> fax;
+        Lines boxes;
+    };
+    std::string missing = Spool() + "\\p1.tif";
+    const Stop stops[] = {
+        {"after page 2 was saved, before its image was deleted",
+         {1, 2},
+         {{1, 0}, {2, 1}},
+         {2, 3},
+         {1, 2, 3},
+         {"Could not find scheduler."}},
+        {"after the marker named page 2, before it was saved",
+         {1},
+         {{1, 0}, {2, 1}},
+         {2, 3},
+         {1, 2, 3},
+         {"Could not find scheduler."}},
+        {"after page 2, with page 1 removed by another program",
+         {2},
+         {{2, 0}},
+         {3},
+         {2, 3},
+         {"Pages left out of the fax:\r\npage 1 (not found): " + missing,
+          "Could not find scheduler."}},
+    };
+    for (const Stop& stop : stops) {
+        SCOPED_TRACE(stop.what);
+        infoBoxes.clear();
+        std::map<int, std::string> pages;
+        for (int n = 1; n <= 3; ++n)
+            pages[n] = Spool() + "\\p" + std::to_string(n) + ".tif";
+        for (int n : stop.onDisk)
+            SpoolPage(n, "p" + std::to_string(n) + ".tif");
+        WriteJob("1", "3", pages);
+        DeleteFileA(Merged().c_str());
+        for (int n : stop.inMergedFile)
+            faxtiff::AppendPage(Merged(), faxtiff::LoadPage(SamplePage(n)),
+                                faxtiff::SaveCompression::Group4);
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
+        for (const auto& append : stop.appends)
+            ASSERT_TRUE(RecordAppend(marker, append.page, append.pagesBefore));
+        EndDoc();
+        EXPECT_TRUE(HasPages(SchedulerImage(), stop.fax));
+        EXPECT_EQ(infoBoxes, stop.boxes);
+        EXPECT_FALSE(FileExists(marker));
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_FALSE(FileExists(pages[n])) << n;
+        DeleteFileA(SchedulerImage().c_str());
+    }
+}
 
+TEST_F(Merge, AMergedFileAJobLeftIsNeverAddedToByAnother)
+{
     // The program stopped in another job's merge, and a new job has taken its name.
-    infoBoxes.clear();
+    std::string marker = Spool() + "\\JOB1.MRG";
     WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
     ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(WriteMergeMarker(marker, "another job file"));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {2}));
     std::string kept = KeptName(Merged());
@@ -288,6 +337,40 @@ TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(), "The merged file of an interrupted job was kept as " + kept);
     EXPECT_FALSE(FileExists(marker));
+    DeleteFileA(kept.c_str());
+    DeleteFileA(SchedulerImage().c_str());
+
+    // One still held by another program cannot be kept aside: this job waits, whole.
+    infoBoxes.clear();
+    std::string page = SpoolPage(1, "a.tif");
+    WriteJob("1", "1", {{1, page}});
+    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
+    {
+        HeldOpenFile held(Merged());
+        EndDoc();
+    }
+    EXPECT_EQ(infoBoxes,
+              Lines{"The merged file of an interrupted job is in use: " + Merged() +
+                    "\r\nThis job was not merged; its pages and job file stay: " + JobIni()});
+    EXPECT_TRUE(HasPages(Merged(), {3}));
+    EXPECT_TRUE(FileExists(page));
+    EXPECT_TRUE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+    EXPECT_EQ(console.Messages().back(), "==============FINISHED: PMT_END_DOC");
+}
+
+TEST_F(Merge, AJobOfMorePagesThanAFaxHoldsIsRefusedWhole)
+{
+    std::string page = SpoolPage(1, "a.tif");
+    WriteJob("1", "2000000000", {{1, page}});
+    EndDoc();
+    EXPECT_EQ(infoBoxes, Lines{"The job lists 2000000000 pages; a fax holds at most 65535. "
+                               "Nothing was merged: " +
+                               JobIni()});
+    EXPECT_TRUE(FileExists(page));
+    EXPECT_TRUE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(Merged()));
 }
 
 namespace {
