@@ -79,6 +79,7 @@ Page custom SummaryShow
 !define MUI_FINISHPAGE_RUN_TEXT "Start Kelvarin now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTavon
 !insertmacro MUI_PAGE_FINISH
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Kelvarin will be removed from the folder below: what its setup installed there, its log-on start and its Apps entry. The fax product's files and settings, QFSCH.INI and the faxes stay."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
