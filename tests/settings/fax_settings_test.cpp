@@ -106,7 +106,7 @@ TEST_F(Settings, AdminDirFromTheFileGetsItsBackslash)
     EXPECT_EQ(FaxSettings.UsersDir, dir.Path() + "\\FAX\\USERS\\");
 }
 
-TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
+TEST_F(Settings, TextFieldsAreCutToTheirMaximumButTheFaxApiFileName)
 {
     std::string longDir = "X:\\" + std::string(150, 'd');
     WriteIni("[Quilfa]\r\nProgDir=" + longDir + "\r\nAdminDir=" + std::string(144, 'a') +
@@ -121,7 +121,8 @@ TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
     EXPECT_EQ(FaxSettings.User, "12345");
     EXPECT_EQ(FaxSettings.UserNumber, 12345);
     EXPECT_EQ(FaxSettings.Phonebook, "ABCDEFGHIJKL");
-    EXPECT_EQ(FaxSettings.GXAPIFileName, std::string(255, 'g'));
+    // The hand-off deletes and replaces the file it names: never a name cut short.
+    EXPECT_EQ(FaxSettings.GXAPIFileName, std::string(300, 'g'));
 }
 
 TEST_F(Settings, IntegerKeysFallBackToTheirDefaults)
