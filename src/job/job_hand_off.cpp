@@ -97,20 +97,20 @@ bool TPrintJob::WaitUntilImageTaken(const std::string& image, DWORD timeoutMs)
     return true;
 }
 
-void TPrintJob::HandOffJob()
+void TPrintJob::HandOffJob(const JobRun& run)
 {
     if (!FaxSettings.GXAPIFileName.empty())
-        HandOffToFaxApi();
+        HandOffToFaxApi(run);
     else
-        HandOffToScheduler();
+        HandOffToScheduler(run);
 }
 
-void TPrintJob::HandOffToFaxApi()
+void TPrintJob::HandOffToFaxApi(const JobRun& run)
 {
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    DeliverMergedFile(target, true);
+    DeliverMergedFile(run, target, true);
     debug("deleted orvik temp files.  Before clearTessavel");
     ClearFaxApiEntry(target);
     debug("After clearTessavel");
@@ -126,12 +126,12 @@ void TPrintJob::ClearFaxApiEntry(const std::string& target)
         debug("fax-API entry still set: " + target);
 }
 
-void TPrintJob::HandOffToScheduler()
+void TPrintJob::HandOffToScheduler(const JobRun& run)
 {
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
     // Never over an image still there: that is another fax.
-    DeliverMergedFile(image, false);
+    DeliverMergedFile(run, image, false);
     // The image stays for a scheduler to come; the next job hands it on or keeps it aside.
     if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         if (FileExistsNamed(image))
@@ -150,19 +150,20 @@ void TPrintJob::HandOffToScheduler()
 // file stays under the job's name, so do its marker and its job file: no later job adds
 // to it, and the job sent again hands it on. While a page of the job stays under its own
 // name, so does the job file: the printer takes no job name that is still in use.
-void TPrintJob::DeliverMergedFile(const std::string& target, bool replace)
+void TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target, bool replace)
 {
-    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target, replace);
-    bool mergedStays = !copied && !KeepMergedFile();
-    if (pagesLeftInPlace_ || mergedStays)
-        debug("job file kept: " + JobIniName);
+    bool copied =
+        !FileExistsNamed(run.MergedFileName) || CopyJobFile(run.MergedFileName, target, replace);
+    bool mergedStays = !copied && !KeepMergedFile(run);
+    if (run.pagesLeftInPlace || mergedStays)
+        debug("job file kept: " + run.jobIni);
     else
-        DeleteNamedFile(JobIniName);
+        DeleteNamedFile(run.jobIni);
     if (mergedStays)
         return;
     if (copied)
-        DeleteNamedFile(MergedFileName);
-    DeleteNamedFile(mergeMarker_);
+        DeleteNamedFile(run.MergedFileName);
+    DeleteNamedFile(run.marker);
 }
 
 bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination, bool replace)
@@ -191,12 +192,12 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
 
 // The merged file is the document's only copy once its page images are gone: when
 // it could not be handed on, it stays, under a name no later job uses.
-bool TPrintJob::KeepMergedFile()
+bool TPrintJob::KeepMergedFile(const JobRun& run)
 {
-    std::string kept = KeepAside(MergedFileName);
-    debug(kept.empty() ? "merged file could not be kept: " + MergedFileName
+    std::string kept = KeepAside(run.MergedFileName);
+    debug(kept.empty() ? "merged file could not be kept: " + run.MergedFileName
                        : "merged file kept as " + kept);
     ShowInfoBox("The fax was not sent. It " +
-                (kept.empty() ? "stays as " + MergedFileName : "is kept as " + kept));
+                (kept.empty() ? "stays as " + run.MergedFileName : "is kept as " + kept));
     return !kept.empty();
 }

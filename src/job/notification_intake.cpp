@@ -119,9 +119,10 @@ void TPrintJob::ProcessEndDoc()
     } else if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
         ShowInfoBox("Printer output is not TIF.  Change printer properties to use TIF G3 1D");
     } else {
+        JobRun run(JobIniName);
         PrepareHandOff();
-        if (MergePages())
-            HandOffJob();
+        if (MergePages(run))
+            HandOffJob(run);
     }
     debug("==============FINISHED: PMT_END_DOC");
 }

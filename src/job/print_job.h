@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +12,7 @@
 
 #include "imaging/image_man.h"
 #include "job/job_log.h"
+#include "job/job_run.h"
 #include "product/prn_pipe.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
@@ -73,28 +73,30 @@ private:
 
     // Page merge: the page images into one multi-page TIFF file. False when the job
     // could not be merged and is left as it is, so nothing is handed off.
-    bool MergePages();
-    bool TakeMergedFile(const std::string& jobStamp);
-    void MergePage(const std::string& jobIni, std::int32_t pageNumber);
-    bool AccountedForBeforeTheStop(std::int32_t pageNumber, const std::string& imageName);
-    HFILE WaitExclusiveAccess(const std::string& imageName);
-    // A page the fax goes without: reported once the merge has ended.
-    void LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName);
-    void ReportLeftOutPages();
+    bool MergePages(JobRun& run);
+    bool TakeMergedFile(JobRun& run, const std::string& jobStamp);
+    void MergePage(JobRun& run, std::int32_t pageNumber);
+    bool AccountedForBeforeTheStop(JobRun& run, std::int32_t pageNumber,
+                                   const std::string& imageName);
+    bool WaitExclusiveAccess(const std::string& imageName);
+    // Loads the page image into the control and appends it to the merged file; the
+    // reason the page is left out, or nullptr when it is in.
+    const char* AppendPageImage(JobRun& run, std::int32_t pageNumber, const std::string& imageName);
+    void ReportLeftOutPages(JobRun& run);
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff();
     bool WaitUntilImageTaken(const std::string& image, DWORD timeoutMs);
-    void HandOffJob();
-    void HandOffToFaxApi();
-    void HandOffToScheduler();
+    void HandOffJob(const JobRun& run);
+    void HandOffToFaxApi(const JobRun& run);
+    void HandOffToScheduler(const JobRun& run);
     // Copies the merged file to target, then deletes the job file and the merged file.
-    void DeliverMergedFile(const std::string& target, bool replace);
+    void DeliverMergedFile(const JobRun& run, const std::string& target, bool replace);
     // Writes a copy beside destination, flushes it and puts it in destination's place
     // (replacing a file there only when asked), so no part of a file ever stands there.
     bool CopyJobFile(const std::string& source, const std::string& destination, bool replace);
     // False when the merged file stays under the job's name.
-    bool KeepMergedFile();
+    bool KeepMergedFile(const JobRun& run);
     // Tells the user when the settings entry stays set: the next fax would replace this one.
     void ClearFaxApiEntry(const std::string& target);
 
@@ -106,22 +108,6 @@ private:
     TImageMan& im_;
     ErrorReporter reportError_;
     const JobWaits waits_;
-    std::string MergedFileName;
-    std::string mergeMarker_;
-    // How many pages the merged file holds.
-    std::size_t mergedPages_ = 0;
-    // The pages a stopped run of this job put into the merged file, and the last page it
-    // began to append: the pages before it that are not in the file were left out then.
-    std::set<std::int32_t> mergedBeforeTheStop_;
-    std::int32_t stoppedAt_ = INT32_MIN;
-    // A left-out page image is still under the name its job file gives it.
-    bool pagesLeftInPlace_ = false;
-    struct LeftOutPage {
-        std::int32_t number;
-        const char* reason;
-        std::string image;
-    };
-    std::vector<LeftOutPage> leftOut_;
     // False while the stored name is the lossy form of a name the code page lacks.
     bool jobIniExact_ = true;
     bool outputImageExact_ = true;
