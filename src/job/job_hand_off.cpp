@@ -7,11 +7,9 @@
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
 #include "job/keep_aside.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
-
-bool (*seams::ClearGXAPIFileName)() = ::ClearGXAPIFileName;
 
 namespace {
 
@@ -77,8 +75,8 @@ void TPrintJob::PrepareHandOff()
         std::string kept = KeepAside(image);
         debug(kept.empty() ? "scheduler image of an earlier job could not be kept aside: " + image
                            : "scheduler image of an earlier job kept as " + kept);
-        ShowInfoBox("The fax of an earlier job was not sent. It " +
-                    (kept.empty() ? "stays as " + image : "is kept as " + kept));
+        surroundings_.ShowInfoBox("The fax of an earlier job was not sent. It " +
+                                  (kept.empty() ? "stays as " + image : "is kept as " + kept));
     }
     debug("After prep for FAX.$$$");
 }
@@ -118,11 +116,12 @@ void TPrintJob::HandOffToFaxApi(const JobRun& run)
 
 void TPrintJob::ClearFaxApiEntry(const std::string& target)
 {
-    if (seams::ClearGXAPIFileName() || seams::ClearGXAPIFileName())
+    if (surroundings_.ClearGXAPIFileName() || surroundings_.ClearGXAPIFileName())
         return;
     // The program holding the settings file may have let go by the time the box is closed.
-    ShowInfoBox("The fax-API entry could not be cleared: the next fax would also go to " + target);
-    if (!seams::ClearGXAPIFileName())
+    surroundings_.ShowInfoBox(
+        "The fax-API entry could not be cleared: the next fax would also go to " + target);
+    if (!surroundings_.ClearGXAPIFileName())
         debug("fax-API entry still set: " + target);
 }
 
@@ -135,15 +134,15 @@ void TPrintJob::HandOffToScheduler(const JobRun& run)
     // The image stays for a scheduler to come; the next job hands it on or keeps it aside.
     if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         if (FileExistsNamed(image))
-            ShowInfoBox("Could not find scheduler.");
+            surroundings_.ShowInfoBox("Could not find scheduler.");
         return;
     }
     if (!FileExistsNamed(image)) {
-        ShowInfoBox("Could not create private image.");
+        surroundings_.ShowInfoBox("Could not create private image.");
         return;
     }
     if (!StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
-        ShowInfoBox("Could not find scheduler.");
+        surroundings_.ShowInfoBox("Could not find scheduler.");
 }
 
 // The job file goes once the merged file is handed on or kept aside. While the merged
@@ -176,7 +175,7 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
         to = CreatePartBeside(destination, part);
     if (!to) {
         from.Reset();
-        ShowInfoBox(CopyFailure("B", source, destination));
+        surroundings_.ShowInfoBox(CopyFailure("B", source, destination));
         return false;
     }
     // On stable storage before the merged file, the document's only other copy, goes.
@@ -186,7 +185,7 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
     if (copied && MoveFileExA(part.c_str(), destination.c_str(), flags))
         return true;
     DeleteNamedFile(part);
-    ShowInfoBox(CopyFailure(copied ? "B" : "A", source, destination));
+    surroundings_.ShowInfoBox(CopyFailure(copied ? "B" : "A", source, destination));
     return false;
 }
 
@@ -197,7 +196,8 @@ bool TPrintJob::KeepMergedFile(const JobRun& run)
     std::string kept = KeepAside(run.MergedFileName);
     debug(kept.empty() ? "merged file could not be kept: " + run.MergedFileName
                        : "merged file kept as " + kept);
-    ShowInfoBox("The fax was not sent. It " +
-                (kept.empty() ? "stays as " + run.MergedFileName : "is kept as " + kept));
+    surroundings_.ShowInfoBox("The fax was not sent. It " + (kept.empty()
+                                                                 ? "stays as " + run.MergedFileName
+                                                                 : "is kept as " + kept));
     return !kept.empty();
 }

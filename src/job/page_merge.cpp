@@ -6,7 +6,7 @@
 #include "base/file_exists.h"
 #include "job/keep_aside.h"
 #include "job/merge_marker.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "product/job_file.h"
 #include "settings/profile.h"
 #include "tiff/page.h"
@@ -56,9 +56,9 @@ bool TPrintJob::MergePages(JobRun& run)
             std::int64_t pages = std::int64_t{total} - first + 1;
             if (pages > kMaxJobPages) {
                 debug("too many pages: " + std::to_string(pages));
-                ShowInfoBox("The job lists " + std::to_string(pages) +
-                            " pages; a fax holds at most " + std::to_string(kMaxJobPages) +
-                            ". Nothing was merged: " + run.jobIni);
+                surroundings_.ShowInfoBox(
+                    "The job lists " + std::to_string(pages) + " pages; a fax holds at most " +
+                    std::to_string(kMaxJobPages) + ". Nothing was merged: " + run.jobIni);
                 return false;
             }
             for (std::int64_t page = first; page <= total; ++page)
@@ -95,12 +95,13 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
         if (kept.empty()) {
             debug("merged file of an interrupted job could not be kept aside: " +
                   run.MergedFileName);
-            ShowInfoBox("The merged file of an interrupted job is in use: " + run.MergedFileName +
-                        "\r\nThis job was not merged; its pages and job file stay: " + run.jobIni);
+            surroundings_.ShowInfoBox(
+                "The merged file of an interrupted job is in use: " + run.MergedFileName +
+                "\r\nThis job was not merged; its pages and job file stay: " + run.jobIni);
             return false;
         }
         debug("merged file of an interrupted job kept as " + kept);
-        ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
+        surroundings_.ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
         pages = 0;
     }
     run.mergedPages = pages.value_or(0);
@@ -253,7 +254,7 @@ void TPrintJob::ReportLeftOutPages(JobRun& run)
     }
     if (pages.size() > kLeftOutPagesShown)
         text += "\r\nand " + std::to_string(pages.size() - kLeftOutPagesShown) + " more";
-    ShowInfoBox(text);
+    surroundings_.ShowInfoBox(text);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (!kept[i].empty() || !FileExistsNamed(pages[i].image))
             continue;

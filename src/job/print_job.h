@@ -3,7 +3,6 @@
 // the page images at the end of the document, and the hand-off of the merged file.
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,38 +12,19 @@
 #include "imaging/image_man.h"
 #include "job/job_log.h"
 #include "job/job_run.h"
+#include "job/job_surroundings.h"
 #include "product/prn_pipe.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
-
-namespace seams {
-// The settings entry's clear.
-extern bool (*ClearGXAPIFileName)();
-}  // namespace seams
-
-// Shows an error that left a notification's handling (the standard error box).
-using ErrorReporter = void (*)(const std::exception& error);
-
-// How long a job waits on other programs.
-struct JobWaits {
-    // The pause before the settings reload at the end of a document.
-    DWORD endDocPauseMs = 4000;
-    // Open attempts made for each page image.
-    int exclusiveAccessAttempts = 500001;
-    // How long a scheduler image left by an earlier job gets to be taken by a scheduler
-    // still at work, and then by the scheduler started for it once more.
-    DWORD schedulerStillAtWorkMs = 10000;
-    DWORD schedulerStartedMs = 10000;
-};
 
 // A fax holds at most this many pages: a TIFF page number is a 16-bit count.
 constexpr std::int64_t kMaxJobPages = 65535;
 
 class TPrintJob {
 public:
-    TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError,
+    TPrintJob(ILogConsole& console, TImageMan& im, IJobSurroundings& surroundings,
               const JobWaits& waits = {})
-            : console_(console), im_(im), reportError_(reportError), waits_(waits)
+            : console_(console), im_(im), surroundings_(surroundings), waits_(waits)
     {
     }
     // Frees the blocks still held.
@@ -106,7 +86,7 @@ private:
 
     ILogConsole& console_;
     TImageMan& im_;
-    ErrorReporter reportError_;
+    IJobSurroundings& surroundings_;
     const JobWaits waits_;
     // False while the stored name is the lossy form of a name the code page lacks.
     bool jobIniExact_ = true;

@@ -48,32 +48,16 @@ TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
     EXPECT_TRUE(infoBoxes.empty());
 }
 
-// The settings file held by another program during the first clear only.
-int Clears = 0;
-std::string SettingsPath;
-bool ClearWhileHeldTheFirstTime()
-{
-    if (++Clears > 1)
-        return ClearGXAPIFileName();
-    HANDLE held =
-        CreateFileA(SettingsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool cleared = ClearGXAPIFileName();
-    CloseHandle(held);
-    return cleared;
-}
-
-int FailuresLeft = 0;
-bool ClearFailingAtFirst() { return --FailuresLeft < 0 && ClearGXAPIFileName(); }
-
 TEST_F(HandOff, AClearThatFailsTwiceIsReportedAndTriedAgainAfterTheBox)
 {
     std::string target = dir / "gxapi.tif";
     WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
     MergedFileWithoutNewPages();
-    FailuresLeft = 2;
-    seams::ClearGXAPIFileName = ClearFailingAtFirst;
+    int failuresLeft = 2;
+    surroundings.clear = [&failuresLeft] {
+        return --failuresLeft < 0 && ClearGXAPIFileName(kTestSettings);
+    };
     EndDoc();
-    seams::ClearGXAPIFileName = ClearGXAPIFileName;
     EXPECT_EQ(
         infoBoxes,
         Lines{"The fax-API entry could not be cleared: the next fax would also go to " + target});
@@ -85,12 +69,19 @@ TEST_F(HandOff, AFailedClearIsTriedOnceMore)
     std::string target = dir / "gxapi.tif";
     WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
     MergedFileWithoutNewPages();
-    Clears = 0;
-    SettingsPath = dir / "QFSCH.INI";
-    seams::ClearGXAPIFileName = ClearWhileHeldTheFirstTime;
+    // The settings file held by another program during the first clear only.
+    int clears = 0;
+    surroundings.clear = [&] {
+        if (++clears > 1)
+            return ClearGXAPIFileName(kTestSettings);
+        HANDLE held = CreateFileA((dir / "QFSCH.INI").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        bool cleared = ClearGXAPIFileName(kTestSettings);
+        CloseHandle(held);
+        return cleared;
+    };
     EndDoc();
-    seams::ClearGXAPIFileName = ClearGXAPIFileName;
-    EXPECT_EQ(Clears, 2);
+    EXPECT_EQ(clears, 2);
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
     EXPECT_TRUE(Logged("After clearTessavel"));
     EXPECT_TRUE(infoBoxes.empty());

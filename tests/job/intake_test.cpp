@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/exception.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "job/print_job.h"
 #include "product/prn_pipe.h"
 #include "recording_console.h"
@@ -16,22 +16,8 @@
 
 namespace {
 
-std::string WindowsDir;
-std::vector<std::string> InfoBoxes;
 TPrintJob* Job = nullptr;
 int Notices = 0;
-
-UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
-{
-    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
-    return static_cast<UINT>(WindowsDir.size());
-}
-
-void RecordInfoBox(const std::string& text) { InfoBoxes.push_back(text); }
-void RecordError(const std::exception& error)
-{
-    InfoBoxes.push_back(std::string("error: ") + error.what());
-}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -80,19 +66,15 @@ protected:
     {
         Job = &job;
         Notices = 0;
-        InfoBoxes.clear();
-        WindowsDir = dir.Path();
-        seams::WindowsDirectory = TestWindowsDirectory;
+        SetTestWindowsDirectory(dir.Path());
         // No scheduler in the program directory: the hand-off shows nothing.
         WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() +
                                              "\\\r\nPrivateDir=" + dir.Path() + "\\\r\n");
-        seams::InfoBox = RecordInfoBox;
         DebugMode = true;
     }
     void TearDown() override
     {
-        seams::WindowsDirectory = GetWindowsDirectoryA;
-        seams::InfoBox = nullptr;
+        SetTestWindowsDirectory("");
         DebugMode = false;
     }
 
@@ -144,7 +126,9 @@ protected:
     TempDir dir;
     RecordingConsole console;
     TImageMan im;
-    TPrintJob job{console, im, RecordError, kTestWaits};
+    TestSurroundings surroundings;
+    std::vector<std::string>& InfoBoxes = surroundings.boxes;
+    TPrintJob job{console, im, surroundings, kTestWaits};
 };
 
 HWND Intake::window = nullptr;
@@ -307,11 +291,10 @@ TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
 {
     // While the first job's box is open, the settings break and two more notifications
     // arrive: an end of document, which fails, and a new job's name.
-    seams::InfoBox = [](const std::string& text) {
-        InfoBoxes.push_back(text);
+    surroundings.atBox = [this](const std::string&) {
         if (InfoBoxes.size() > 1)
             return;
-        WriteFileText(WindowsDir + "\\QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
+        WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
         Job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_END_DOC, L"", 526, true)));
         Job->WMPrnPipeNotify(
             reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"C:\\held.ini", 600, true)));

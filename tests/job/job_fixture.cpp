@@ -2,27 +2,7 @@
 
 #include <ole2.h>
 
-#include "job/message_pump.h"
 #include "settings/fax_settings.h"
-
-namespace {
-
-std::string WindowsDir;
-
-UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
-{
-    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
-    return static_cast<UINT>(WindowsDir.size());
-}
-
-std::vector<std::string>* InfoBoxes = nullptr;
-void RecordInfoBox(const std::string& text) { InfoBoxes->push_back(text); }
-void RecordError(const std::exception& error)
-{
-    InfoBoxes->push_back(std::string("error: ") + error.what());
-}
-
-}  // namespace
 
 std::string SamplePage(int sample)
 {
@@ -47,19 +27,23 @@ void JobFixture::TearDownTestSuite() {}
 
 void JobFixture::SetUp()
 {
-    WindowsDir = dir.Path();
-    seams::WindowsDirectory = TestWindowsDirectory;
-    InfoBoxes = &infoBoxes;
-    seams::InfoBox = RecordInfoBox;
-    seams::ClearGXAPIAttempts = 50;
+    SetTestWindowsDirectory(dir.Path());
     DebugMode = true;
     CreateDirectoryA(Spool().c_str(), nullptr);
     CreateDirectoryA(Private().c_str(), nullptr);
     CreateDirectoryA((dir.Path() + "\\FAX").c_str(), nullptr);
     CreateDirectoryA(Prog().c_str(), nullptr);
     WriteSettings();
-    im = std::make_unique<TImageMan>();
-    job = std::make_unique<TPrintJob>(console, *im, RecordError, kTestWaits);
+    DriveControl(std::make_unique<TImageMan>());
+}
+
+void JobFixture::DriveControl(std::unique_ptr<TImageMan> control)
+{
+    job.reset();
+    im = std::move(control);
+    if (!im)
+        return;
+    job = std::make_unique<TPrintJob>(console, *im, surroundings, kTestWaits);
     job->JobIniName = JobIni();
     job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
     job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";
@@ -67,10 +51,8 @@ void JobFixture::SetUp()
 
 void JobFixture::TearDown()
 {
-    job.reset();
-    im.reset();
-    seams::WindowsDirectory = GetWindowsDirectoryA;
-    seams::InfoBox = nullptr;
+    DriveControl(nullptr);
+    SetTestWindowsDirectory("");
     DebugMode = false;
 }
 

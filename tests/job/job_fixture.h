@@ -12,11 +12,8 @@
 #include "imaging/image_man.h"
 #include "job/print_job.h"
 #include "recording_console.h"
+#include "test_surroundings.h"
 #include "test_support.h"
-
-// No pause at the end of a document, a few open attempts, a short wait for a scheduler
-// at work, and time enough for one started under Wine.
-inline constexpr JobWaits kTestWaits{0, 300, 200, 30000};
 
 class JobFixture : public ::testing::Test {
 protected:
@@ -33,6 +30,8 @@ protected:
     void WriteSettings(const std::string& extra = "");
     // Runs the end of the document on the stored names.
     void EndDoc();
+    // A new job with this control (nullptr: none) instead of the one made at SetUp.
+    void DriveControl(std::unique_ptr<TImageMan> control);
 
     std::string Spool() const { return dir.Path() + "\\spool"; }
     std::string Private() const { return dir.Path() + "\\private\\"; }
@@ -46,9 +45,10 @@ protected:
 
     TempDir dir;
     RecordingConsole console;
+    TestSurroundings surroundings;
+    std::vector<std::string>& infoBoxes = surroundings.boxes;
     std::unique_ptr<TImageMan> im;
     std::unique_ptr<TPrintJob> job;
-    std::vector<std::string> infoBoxes;
 };
 
 // Initialises OLE and registers the imaging control from beside the tests, as regsvr32

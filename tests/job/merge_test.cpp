@@ -1,7 +1,8 @@
 #include "job_fixture.h"
 
+#include "failing_control.h"
+
 #include "job/merge_marker.h"
-#include "job/message_pump.h"
 #include "tiff/page.h"
 #include "tiff/page_append.h"
 
@@ -187,9 +188,14 @@ TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
 {
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
-    seams::FailingDispId = ImageManDispId::AppendImage;
+    IDispatch* control = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&control)),
+              S_OK);
+    FailingControl failing(control, ImageManDispId::AppendImage);
+    DriveControl(std::make_unique<TImageMan>(&failing));
     EndDoc();
-    seams::FailingDispId = DISPID_UNKNOWN;
+    DriveControl(nullptr);
     EXPECT_TRUE(HasPages(KeptName(p1), {1}));
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
@@ -234,26 +240,13 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
     EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
 }
 
-namespace {
-
-std::unique_ptr<HeldOpenFile> Holder;
-std::vector<std::string>* Shown = nullptr;
-void ReleaseAtTheBox(const std::string& text)
-{
-    Holder.reset();
-    Shown->push_back(text);
-}
-
-}  // namespace
-
 TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
 {
     std::string p1 = SpoolPage(1, "a.tif");
     std::string p2 = SpoolPage(2, "b.tif");
     WriteJob("1", "2", {{1, p1}, {2, p2}});
-    Holder = std::make_unique<HeldOpenFile>(p2);
-    Shown = &infoBoxes;
-    seams::InfoBox = ReleaseAtTheBox;
+    auto holder = std::make_unique<HeldOpenFile>(p2);
+    surroundings.atBox = [&holder](const std::string&) { holder.reset(); };
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
     ASSERT_FALSE(infoBoxes.empty());
