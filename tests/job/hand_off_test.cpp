@@ -107,12 +107,11 @@ TEST_F(HandOff, SchedulerIsStartedOnceWithItsFullName)
     WriteJob("1", "2", {{1, SpoolPage(1, "a.tif")}, {2, SpoolPage(3, "c.tif")}});
     EndDoc();
     EXPECT_TRUE(infoBoxes.empty());
-    ASSERT_TRUE(WaitForFile(QueueLog()));
-    // The scheduler has taken the image once its log names the fax.
-    ULONGLONG deadline = GetTickCount64() + 15000;
-    while (ReadFileText(QueueLog()).find("queued ") == std::string::npos &&
-           GetTickCount64() < deadline)
-        Sleep(50);
+    // Every start happened before the job ended; each has logged once none runs.
+    ASSERT_TRUE(WaitUntil([this] {
+        return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
+               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+    }));
     std::string log = ReadFileText(QueueLog());
     EXPECT_NE(log.find("started: " + Prog() + "QUEUEMGR.EXE\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("started: "), log.rfind("started: ")) << "started exactly once";
