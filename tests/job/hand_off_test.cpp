@@ -22,11 +22,6 @@ protected:
                               (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
     }
     std::string QueueLog() const { return Prog() + "outbox\\queue.log"; }
-    bool Logged(const std::string& line) const
-    {
-        Lines lines = console.Messages();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
 };
 
 }  // namespace
@@ -42,9 +37,9 @@ TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
     EXPECT_FALSE(FileExists(JobIni()));
     EXPECT_FALSE(FileExists(Merged()));
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
-    EXPECT_TRUE(Logged("gxapi_filename = " + target));
-    EXPECT_TRUE(Logged("deleted orvik temp files.  Before clearTessavel"));
-    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(console.Logged("gxapi_filename = " + target));
+    EXPECT_TRUE(console.Logged("deleted orvik temp files.  Before clearTessavel"));
+    EXPECT_TRUE(console.Logged("After clearTessavel"));
     EXPECT_TRUE(infoBoxes.empty());
 }
 
@@ -83,7 +78,7 @@ TEST_F(HandOff, AFailedClearIsTriedOnceMore)
     EndDoc();
     EXPECT_EQ(clears, 2);
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
-    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(console.Logged("After clearTessavel"));
     EXPECT_TRUE(infoBoxes.empty());
 }
 

@@ -277,9 +277,8 @@ TEST_F(Intake, WildcardsNameNoFile)
 
     Print(PMT_JOB_FILE, dir / "JOB1.INI");
     Print(PMT_END_DOC, "");
-    std::vector<std::string> lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 1"), lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "imageName exists"), lines.end());
+    EXPECT_TRUE(console.Logged("pageName = Print Page 1"));
+    EXPECT_FALSE(console.Logged("imageName exists"));
     EXPECT_EQ(ReadFileText(dir / "page.tif"), "a page of another job");
     EXPECT_EQ(InfoBoxes,
               (std::vector<std::string>{

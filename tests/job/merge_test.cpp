@@ -77,7 +77,7 @@ TEST_F(Merge, MissingSectionsAndFilesAreSkipped)
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
     Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 2"), lines.end());
+    EXPECT_TRUE(console.Logged("pageName = Print Page 2"));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "imageName exists"), 2);
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (no image named): \r\n"
@@ -95,16 +95,13 @@ TEST_F(Merge, NothingMergedWithoutPages)
         EXPECT_TRUE(FileExists(p1)) << first << ".." << total;
         EXPECT_FALSE(FileExists(SchedulerImage()));
         Lines lines = console.Messages();
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "freed ini file.."), lines.end());
-        EXPECT_NE(
-            std::find(lines.begin(), lines.end(), "gxapi filename is blank. Loading scheduler."),
-            lines.end());
+        EXPECT_TRUE(console.Logged("freed ini file.."));
+        EXPECT_TRUE(console.Logged("gxapi filename is blank. Loading scheduler."));
     }
     console.written.clear();
     job->JobIniName = Spool() + "\\NOJOB.INI";
     EndDoc();
-    Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "SectionName="), lines.end());
+    EXPECT_TRUE(console.Logged("SectionName="));
 }
 
 TEST_F(Merge, PagesAreAddedBehindAnExistingMergedFile)
@@ -130,10 +127,8 @@ TEST_F(Merge, NameWithoutExtensionInADottedDirectory)
                       "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
                           SpoolPage(1, "a.tif") + "\r\n");
         EndDoc();
-        Lines lines = console.Messages();
-        EXPECT_NE(std::find(lines.begin(), lines.end(),
-                            "After change file extionsion: " + dotted + separator + "JOB.TIF"),
-                  lines.end());
+        EXPECT_TRUE(
+            console.Logged("After change file extionsion: " + dotted + separator + "JOB.TIF"));
         EXPECT_TRUE(HasPages(SchedulerImage(), {1})) << separator;
         EXPECT_EQ(ReadFileText(Spool() + "\\v1.TIF"), "unrelated") << separator;
     }
@@ -155,11 +150,8 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
               "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
-    Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2),
-              lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2),
-              lines.end());
+    EXPECT_TRUE(console.Logged("verified exclusive access to " + p2));
+    EXPECT_FALSE(console.Logged("before assigning im.picture = " + p2));
 }
 
 TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
@@ -233,11 +225,8 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
               "Pages left out of the fax:\r\npage 1 (could not be saved): " + KeptName(p1));
-    Lines lines = console.Messages();
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
-        lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
+    EXPECT_TRUE(console.Logged("EXCEPTION: saving page: im.saveAs = " + Merged()));
+    EXPECT_TRUE(console.Logged("page image kept: " + p1));
 }
 
 TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
