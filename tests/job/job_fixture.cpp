@@ -2,7 +2,28 @@
 
 #include <ole2.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "settings/fax_settings.h"
+
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    auto* data = static_cast<unsigned char*>(GlobalLock(block));
+    std::memcpy(data, &code, std::min<SIZE_T>(sizeof code, size));
+    SIZE_T room = size > kNoticePathOffset ? (size - kNoticePathOffset) / 2 : 0;
+    SIZE_T units = std::min<SIZE_T>(path.size(), terminate && room ? room - 1 : room);
+    if (units)
+        std::memcpy(data + kNoticePathOffset, path.data(), units * 2);
+    GlobalUnlock(block);
+    return block;
+}
+
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path)
+{
+    return MakeNotice(code, path, kNoticePathOffset + (path.size() + 1) * sizeof(wchar_t), true);
+}
 
 std::string SamplePage(int sample)
 {
@@ -97,9 +118,5 @@ std::string JobFixture::KeptName(const std::string& original)
 
 void JobFixture::EndDoc()
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2);
-    auto* data = static_cast<std::uint32_t*>(GlobalLock(block));
-    *data = PMT_END_DOC;
-    GlobalUnlock(block);
-    job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(block));
+    job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_END_DOC, L"")));
 }

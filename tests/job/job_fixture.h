@@ -51,6 +51,13 @@ protected:
     std::unique_ptr<TPrintJob> job;
 };
 
+// A notification block as the printer-pipe library builds it: size bytes, the path
+// after the code and the unused bytes, zero-terminated when there is room and terminate
+// is set (a malformed block otherwise).
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate);
+// A well-formed one.
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path);
+
 // Initialises OLE and registers the imaging control from beside the tests, as regsvr32
 // would.
 void RegisterImagingControl();

@@ -1,6 +1,7 @@
 #include "job_fixture.h"
 
 #include "failing_control.h"
+#include "notice_receiver.h"
 
 #include "job/merge_marker.h"
 #include "tiff/page.h"
@@ -355,46 +356,20 @@ TEST_F(Merge, AJobOfMorePagesThanAFaxHoldsIsRefusedWhole)
     EXPECT_FALSE(FileExists(Merged()));
 }
 
-namespace {
-
-TPrintJob* Receiver = nullptr;
-LRESULT CALLBACK ForwardNotices(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PRNPIPE_NOTIFY) {
-        Receiver->WMPrnPipeNotify(wParam);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
-
 TEST_F(Merge, ANotificationInsideTheExclusiveWaitWaitsForTheJobsEnd)
 {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = ForwardNotices;
-    windowClass.lpszClassName = "KelvarinMergeNotices";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA("KelvarinMergeNotices", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                nullptr, nullptr);
-    ASSERT_TRUE(window);
-    Receiver = job.get();
+    NoticeReceiver receiver;
+    receiver.HandTo(job.get());
 
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
     std::string next = Spool() + "\\JOB2.INI";
     WriteFileText(next, "the next job");
     // Queued now, taken by the wait's first message pump.
-    HGLOBAL block =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2 * (next.size() + 1));
-    auto* data = static_cast<unsigned char*>(GlobalLock(block));
-    for (std::size_t i = 0; i < next.size(); ++i)
-        data[kNoticePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);
-    GlobalUnlock(block);
-    PostMessageA(window, WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
+    HGLOBAL block = MakeNotice(PMT_JOB_FILE, std::wstring(next.begin(), next.end()));
+    PostMessageA(receiver.Handle(), WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
 
     EndDoc();
-    DestroyWindow(window);
     EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
     EXPECT_FALSE(FileExists(JobIni())) << "the running job kept its own name";
     EXPECT_TRUE(FileExists(next));
