@@ -1,5 +1,6 @@
 #include "job/print_job.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/file_exists.h"
@@ -49,6 +50,29 @@ ScopedFile CreatePartBeside(const std::string& destination, std::string& part)
     }
 }
 
+// Whether both files exist and hold the same bytes.
+bool SameContents(const std::string& first, const std::string& second)
+{
+    ScopedFile a(CreateFileA(first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFile b(CreateFileA(second.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER sizeA, sizeB;
+    if (!a || !b || !GetFileSizeEx(a.Get(), &sizeA) || !GetFileSizeEx(b.Get(), &sizeB) ||
+        sizeA.QuadPart != sizeB.QuadPart)
+        return false;
+    std::vector<char> bufferA(kCopyChunk), bufferB(kCopyChunk);
+    for (;;) {
+        DWORD gotA = 0, gotB = 0;
+        if (!ReadFile(a.Get(), bufferA.data(), kCopyChunk, &gotA, nullptr) ||
+            !ReadFile(b.Get(), bufferB.data(), kCopyChunk, &gotB, nullptr) || gotA != gotB ||
+            std::memcmp(bufferA.data(), bufferB.data(), gotA) != 0)
+            return false;
+        if (gotA == 0)
+            return true;
+    }
+}
+
 std::string CopyFailure(const char* kind, const std::string& source, const std::string& destination)
 {
     return (std::string("TAVON(") + kind + "): excep. stream copy: " + source + " to " +
@@ -61,10 +85,12 @@ std::string CopyFailure(const char* kind, const std::string& source, const std::
 // The scheduler takes its image away when it runs: one still there is the fax of an
 // earlier job, and its only copy. A slow scheduler gets time to take it, and a stopped
 // one is started for it once more; one still there then is kept aside, and the user
-// told, before this job's fax takes its name.
-void TPrintJob::PrepareHandOff()
+// told, before this job's fax takes its name. It may be this very job's fax, handed on
+// just before the program stopped: then the job sent again does not send it twice.
+void TPrintJob::PrepareHandOff(JobRun& run)
 {
     const std::string image = SchedulerImage();
+    run.handedOnBeforeTheStop = SameContents(image, run.MergedFileName);
     if (FileExistsNamed(image) && FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         debug("scheduler image of an earlier job waits to be taken: " + image);
         if (!WaitUntilImageTaken(image, waits_.schedulerStillAtWorkMs) &&
@@ -97,10 +123,14 @@ bool TPrintJob::WaitUntilImageTaken(const std::string& image, DWORD timeoutMs)
 
 void TPrintJob::HandOffJob(const JobRun& run)
 {
-    if (!FaxSettings.GXAPIFileName.empty())
+    if (run.handedOnBeforeTheStop) {
+        debug("fax handed on before the program stopped: " + run.MergedFileName);
+        DeliverMergedFile(run, "", false);
+    } else if (!FaxSettings.GXAPIFileName.empty()) {
         HandOffToFaxApi(run);
-    else
+    } else {
         HandOffToScheduler(run);
+    }
 }
 
 void TPrintJob::HandOffToFaxApi(const JobRun& run)
@@ -151,8 +181,8 @@ void TPrintJob::HandOffToScheduler(const JobRun& run)
 // name, so does the job file: the printer takes no job name that is still in use.
 void TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target, bool replace)
 {
-    bool copied =
-        !FileExistsNamed(run.MergedFileName) || CopyJobFile(run.MergedFileName, target, replace);
+    bool copied = run.handedOnBeforeTheStop || !FileExistsNamed(run.MergedFileName) ||
+                  CopyJobFile(run.MergedFileName, target, replace);
     bool mergedStays = !copied && !KeepMergedFile(run);
     if (run.pagesLeftInPlace || mergedStays)
         debug("job file kept: " + run.jobIni);

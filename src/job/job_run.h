@@ -33,4 +33,7 @@ struct JobRun {
     std::vector<LeftOutPage> leftOut;
     // A left-out page image is still under the name its job file gives it.
     bool pagesLeftInPlace = false;
+    // The scheduler image found at the start is this job's merged file: a stopped run
+    // handed it on already.
+    bool handedOnBeforeTheStop = false;
 };

@@ -121,7 +121,7 @@ void TPrintJob::ProcessEndDoc()
             "Printer output is not TIF.  Change printer properties to use TIF G3 1D");
     } else {
         JobRun run(JobIniName);
-        PrepareHandOff();
+        PrepareHandOff(run);
         if (MergePages(run))
             HandOffJob(run);
     }

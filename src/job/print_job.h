@@ -65,7 +65,7 @@ private:
     void ReportLeftOutPages(JobRun& run);
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
-    void PrepareHandOff();
+    void PrepareHandOff(JobRun& run);
     bool WaitUntilImageTaken(const std::string& image, DWORD timeoutMs);
     void HandOffJob(const JobRun& run);
     void HandOffToFaxApi(const JobRun& run);

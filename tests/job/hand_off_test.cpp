@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "job/merge_marker.h"
 #include "settings/fax_settings.h"
 
 namespace {
@@ -181,6 +182,31 @@ TEST_F(HandOff, AnImageNoSchedulerTookIsHandedToTheSchedulerAgain)
     std::string log = ReadFileText(QueueLog());
     EXPECT_LT(log.find("pages=1"), log.rfind("pages=1")) << "each fax whole, the earlier first";
     EXPECT_TRUE(KeptName(SchedulerImage()).empty());
+}
+
+TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsNotSentAgain)
+{
+    // The program stopped after the scheduler image was whole and before the job's
+    // files went; the job is sent again.
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    InstallScheduler();
+    WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
+    ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
+    std::string marker = Spool() + "\\JOB1.MRG";
+    ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
+    ASSERT_TRUE(RecordAppend(marker, 1, 0));
+    ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
+    EndDoc();
+    EXPECT_TRUE(infoBoxes.empty());
+    ASSERT_TRUE(WaitUntil([this] {
+        return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
+               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+    }));
+    std::string log = ReadFileText(QueueLog());
+    EXPECT_EQ(log.find("queued "), log.rfind("queued ")) << "the fax went once";
+    for (const std::string& gone : {JobIni(), Merged(), marker, SchedulerImage()})
+        EXPECT_FALSE(FileExists(gone)) << gone;
 }
 
 TEST_F(HandOff, AMergedFileThatStaysUnderItsNameKeepsTheNextJobOut)
