@@ -62,11 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t added = staging ? 2 : 1;
     std::size_t pagesBefore = 0;
     bool opened = false;
+    faxtiff::WriteFaults faults;
     try {
-        faxtiff::PageAppender appender(path);
+        faxtiff::PageAppender appender(path, std::nullopt, &faults);
         opened = true;
         pagesBefore = appender.PageCount();
-        faxtiff::seams::WritesBeforeFailure = failingWrite;
+        faults.writesBeforeFailure = failingWrite;
         if (staging) {
             faxtiff::CodedPage coded = faxtiff::CodePage(NewPage(), compression);
             appender.Stage(coded);
@@ -75,9 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             appender.Append(NewPage(), compression);
         }
-        faxtiff::seams::WritesBeforeFailure = -1;
     } catch (const faxtiff::TiffError&) {
-        faxtiff::seams::WritesBeforeFailure = -1;
         // Refused: not a byte changed. Failed: the old bytes stand, maybe with the new
         // page's data after them, and the file still holds just its old pages.
         std::vector<std::uint8_t> after = ReadAll(path);

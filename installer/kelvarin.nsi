@@ -14,9 +14,13 @@
 !if "${ARCH}" == "win64"
   Target amd64-unicode
   !define OTHER_BITNESS "32-bit"
+  !define OTHER_ARCH win32
+  !define MACHINE 34404 ; IMAGE_FILE_MACHINE_AMD64
 !else
   Target x86-unicode
   !define OTHER_BITNESS "64-bit"
+  !define OTHER_ARCH win64
+  !define MACHINE 332 ; IMAGE_FILE_MACHINE_I386
 !endif
 SetCompressor /SOLID lzma
 
@@ -66,7 +70,7 @@ Var Summary
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_WELCOME
-!insertmacro MUI_PAGE_LICENSE "${__FILEDIR__}\LICENCE.TXT"
+!insertmacro MUI_PAGE_LICENSE "LICENCE.TXT" ; makensis works in the script's folder
 !define MUI_PAGE_CUSTOMFUNCTION_PRE DirectoryPre
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom SummaryShow
@@ -75,9 +79,23 @@ Page custom SummaryShow
 !define MUI_FINISHPAGE_RUN_TEXT "Start Kelvarin now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTavon
 !insertmacro MUI_PAGE_FINISH
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Kelvarin will be removed from the folder below: what its setup installed there, its log-on start and its Apps entry. The fax product's files and settings, QFSCH.INI and the faxes stay."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; An unsigned little-endian number of BYTES bytes from an open file.
+!macro ReadLittleEndian HANDLE BYTES VAR
+  StrCpy ${VAR} 0
+  StrCpy $R8 0
+  ${DoWhile} $R8 < ${BYTES}
+    FileReadByte ${HANDLE} $R9
+    IntOp $R7 $R8 * 8
+    IntOp $R9 $R9 << $R7
+    IntOp ${VAR} ${VAR} | $R9
+    IntOp $R8 $R8 + 1
+  ${Loop}
+!macroend
 
 ; A folder named with or without its final backslash, without it.
 !macro StripSlash VAR
@@ -171,6 +189,28 @@ Page custom SummaryShow
 !insertmacro SharedFunctions ""
 !insertmacro SharedFunctions "un."
 
+; Pushes the machine a module is built for, from its PE header, or 0.
+Function ModuleMachine
+  Exch $R0
+  Push $R1
+  Push $R2
+  StrCpy $R2 0
+  ClearErrors
+  FileOpen $R1 $R0 r
+  ${IfNot} ${Errors}
+    FileSeek $R1 0x3C
+    !insertmacro ReadLittleEndian $R1 4 $R0 ; where the "PE\0\0" header starts
+    IntOp $R0 $R0 + 4
+    FileSeek $R1 $R0
+    !insertmacro ReadLittleEndian $R1 2 $R2
+    FileClose $R1
+  ${EndIf}
+  Pop $R1
+  StrCpy $R0 $R2
+  Pop $R2
+  Exch $R0
+FunctionEnd
+
 !macro IsOurs UN FILE VAR
   Push "${FILE}"
   Call ${UN}IsOurs
@@ -232,6 +272,13 @@ Function .onInit
   ${EndIf}
 
   ${If} $Mode == product
+    ; TAVON.EXE loads the product's library: only a program of its bitness can.
+    Push "$1\ORVIKCTR.DLL"
+    Call ModuleMachine
+    Pop $2
+    ${If} $2 <> ${MACHINE}
+      !insertmacro Refuse "The fax product in $1 is not ${ARCH}: its ORVIKCTR.DLL cannot be loaded by this setup's TAVON.EXE. Use the setup of the product's bitness (Kelvarin-${VERSION}-${OTHER_ARCH}-setup.exe)."
+    ${EndIf}
     StrCpy $INSTDIR $1 ; TAVON.EXE works beside the product's ORVIKCTR.DLL, nowhere else
   ${ElseIf} $Installed != ""
   ${AndIf} $0 == "${TRIAL_DIR}"
@@ -331,15 +378,41 @@ Function InstallTrial
   ${EndIf}
 FunctionEnd
 
+; The trial replaces no file that is not Kelvarin's: the folder may hold what is left of
+; the product.
+Function CheckTrialFolder
+  !macro CheckStandIn NAME
+    ${If} ${FileExists} "$INSTDIR\${NAME}"
+      !insertmacro IsOurs "" "$INSTDIR\${NAME}" $0
+      ${If} $0 == 0
+        StrCpy $0 "$INSTDIR\${NAME} is not Kelvarin's: the trial would replace it. Choose another folder, or install the fax product first."
+        DetailPrint $0
+        MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
+        SetErrorLevel ${EXIT_REFUSED}
+        Abort
+      ${EndIf}
+    ${EndIf}
+  !macroend
+  !insertmacro StandIns CheckStandIn
+FunctionEnd
+
 Section "Kelvarin"
   ${If} $Mode == product
     DetailPrint "Fax product found in $INSTDIR: adding TAVON.EXE beside it; nothing of the product's is changed"
   ${Else}
     DetailPrint "No fax product found: installing the trial into $INSTDIR"
+    Call CheckTrialFolder
   ${EndIf}
   Call EndTavon
   SetOutPath "$INSTDIR"
   File "${STAGE}\TAVON.EXE"
+  ; Earlier setups' uninstaller, replaced by this one (never the product's: not ours).
+  ${If} ${FileExists} "$INSTDIR\UNINSTALL.EXE"
+    !insertmacro IsOurs "" "$INSTDIR\UNINSTALL.EXE" $0
+    ${If} $0 == 1
+      Delete "$INSTDIR\UNINSTALL.EXE"
+    ${EndIf}
+  ${EndIf}
   StrCpy $OwnControls 0
   ${If} $Mode == trial
     Call InstallTrial

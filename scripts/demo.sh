@@ -2,20 +2,18 @@
 # The demo: the setup installed silently into a fresh Wine prefix, as a user installs it
 # on Windows; TAVON.EXE started with /D; a sample letter printed through the fax printer
 # stand-in; the fax the scheduler received shown, and a screenshot of the debug window.
-# It uses the 32-bit build, the one that loads beside the product, where this machine
-# runs 32-bit programs, else the 64-bit one.
-# Usage: demo.sh WIN32_BUILD_DIR WIN64_BUILD_DIR
+# make demo gives it the 32-bit build, the one that loads beside the product, where this
+# machine runs 32-bit programs, else the 64-bit one.
+# Usage: demo.sh WIN_BUILD_DIR
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "$DISPLAY" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
-if "$here/runs-32bit.sh"; then
-    win=$(cd "$1" && pwd)
-else
-    win=$(cd "$2" && pwd)
-    echo "demo: this machine cannot run 32-bit programs; showing the 64-bit build"
-fi
+win=$(cd "$1" && pwd)
+case "$win" in
+    */win64) "$here/runs-32bit.sh" || echo "demo: this machine cannot run 32-bit programs; showing the 64-bit build" ;;
+esac
 
 prefix="$win/../wineprefix"
 rm -rf "$prefix" "$prefix.lock"

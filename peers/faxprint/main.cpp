@@ -28,6 +28,8 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailed = 3;
+// Told apart: whoever prints can wait for the program and try again.
+constexpr int kExitNotRunning = 4;
 
 int Usage()
 {
@@ -41,7 +43,7 @@ int Usage()
 int Fail(const std::string& what)
 {
     std::fprintf(stderr, "FAXPRINT: %s\n", what.c_str());
-    return kExitFailed;
+    return what == kNotRunning ? kExitNotRunning : kExitFailed;
 }
 
 bool ParseNumber(const wchar_t* text, unsigned long long limit, unsigned long long& value)
@@ -120,7 +122,7 @@ int PrintMode(int argc, wchar_t** argv)
 
     // Nothing is spooled for a program that is not there to take it.
     if (!WaitNamedPipeW(kPrnPipeName, 0) && GetLastError() == ERROR_FILE_NOT_FOUND)
-        return Fail("the fax program is not running (no printer pipe)");
+        return Fail(kNotRunning);
 
     SpooledJob job;
     try {

@@ -25,7 +25,7 @@ std::string SendRecords(const std::vector<PipeRecord>& records)
             break;
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND)
-            return "the fax program is not running (no printer pipe)";
+            return kNotRunning;
         if (error != ERROR_PIPE_BUSY)
             return ErrorText("cannot open the printer pipe", error);
         // Every instance of the pipe is busy with another client.

@@ -12,3 +12,6 @@ struct PipeRecord {
 // Connects, writes every record in order and closes. Returns an empty text on success,
 // else what went wrong.
 std::string SendRecords(const std::vector<PipeRecord>& records);
+
+// What SendRecords says when no program serves the pipe.
+inline constexpr char kNotRunning[] = "the fax program is not running (no printer pipe)";

@@ -120,6 +120,9 @@ bool PipeInstance::Complete(BOOL wait, HANDLE stop)
     if (finished == State::Listening) {
         deadline_ = GetTickCount64() + idleTimeoutMs_;
     } else if (got > 0) {
+        // A record must be whole within the limit from its first byte: a client that
+        // sends a byte now and then would hold its instance for ever.
+        bool restart = !records_.Partial();
         records_.Received(got);
         WireRecord record;
         for (;;) {
@@ -132,8 +135,10 @@ bool PipeInstance::Complete(BOOL wait, HANDLE stop)
             }
             if (WaitForSingleObject(stop, 0) != WAIT_TIMEOUT || !notices_->Post(record, stop))
                 return false;
+            restart = true;
         }
-        deadline_ = GetTickCount64() + idleTimeoutMs_;
+        if (restart)
+            deadline_ = GetTickCount64() + idleTimeoutMs_;
     }
     if (!StartRead())
         Reconnect();

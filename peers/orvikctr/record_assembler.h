@@ -28,6 +28,8 @@ public:
     Next Take(WireRecord& record);
 
     void Clear() { start_ = end_ = 0; }
+    // Whether bytes of a record not yet complete are held.
+    bool Partial() const { return end_ > start_; }
 
 private:
     std::vector<unsigned char> bytes_;

@@ -11,6 +11,7 @@
 #include "app/tavon_form.h"
 #include "base/file_exists.h"
 #include "base/message_pump.h"
+#include "base/program_start.h"
 #include "job/job_log.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
@@ -36,7 +37,7 @@ std::string CheckProgDirSetting()
     if (length == 0 || length >= sizeof windows)
         return {};
     // Kept whole, like the command line built from it: the tool is never started by a
-    // path cut short; a name too long to run makes WinExec fail, which is reported.
+    // path cut short; a name too long to run fails to start, which is reported.
     std::string progDir =
         ReadProfileText(SettingsFilePath(windows), SettingsFile::Quilfa, SettingsFile::ProgDir, "");
     if (progDir.empty())
@@ -48,7 +49,7 @@ void RunRegistrationTool()
 {
     std::string startupProgDir = CheckProgDirSetting();
     std::string commandLine = startupProgDir + "ZEP /RTAVON " + FirstArgument();
-    if (WinExec(commandLine.c_str(), SW_SHOW) < 32)
+    if (!StartProgram(commandLine, SW_SHOW))
         ShowStartupMessage("Could not register Image ActiveX Control");
 }
 

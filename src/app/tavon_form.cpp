@@ -9,6 +9,7 @@
 #include "app/message_boxes.h"
 #include "base/exception.h"
 #include "base/module_path.h"
+#include "job/info_box.h"
 #include "product/prn_pipe.h"
 #include "product/settings_file.h"
 #include "settings/bounded_text.h"
@@ -99,10 +100,18 @@ void TtavonForm::CreateWindowAndChildren(HINSTANCE instance)
         SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     im = std::make_unique<TImageMan>();
     OnlyOne1 = std::make_unique<TOnlyOne>();
-    job_ = std::make_unique<TPrintJob>(*this, *im, ShowErrorBox);
+    job_ = std::make_unique<TPrintJob>(*this, *im, static_cast<IJobSurroundings&>(*this));
 }
 
 void TtavonForm::readQFSchINI() { ::readQFSchINI(); }
+
+void TtavonForm::ShowInfoBox(const std::string& text) { ::ShowInfoBox(text); }
+
+void TtavonForm::ReportError(const std::exception& error) { ShowErrorBox(error); }
+
+void TtavonForm::ReloadSettings() { readQFSchINI(); }
+
+bool TtavonForm::ClearGXAPIFileName() { return ::ClearGXAPIFileName(); }
 
 void TtavonForm::FormCreate()
 {

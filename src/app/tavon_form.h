@@ -17,7 +17,7 @@
 
 constexpr UINT WM_CLOSEREQUEST = WM_USER + 32;  // 1056: ends the program
 
-class TtavonForm : public BoundWindow<TtavonForm>, public ILogConsole {
+class TtavonForm : public BoundWindow<TtavonForm>, public ILogConsole, private IJobSurroundings {
 public:
     // Creates the window and its children in order (the single-instance guard runs
     // at the fourth), then runs FormCreate. Raises when the window or the imaging
@@ -45,6 +45,12 @@ private:
     // The job log's console pane.
     void Write(std::string_view text) override;
     void RepaintNow() override;
+
+    // What the print job meets: the user's boxes and the settings file.
+    void ShowInfoBox(const std::string& text) override;
+    void ReportError(const std::exception& error) override;
+    void ReloadSettings() override;
+    bool ClearGXAPIFileName() override;
 
     std::unique_ptr<TConsole> Console1;
     HWND StatusBar1 = nullptr;

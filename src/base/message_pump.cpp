@@ -27,3 +27,5 @@ void RunMessageLoop()
             WaitMessage();
     }
 }
+
+void PumpOneMessage() { DispatchOneMessage(QuitRequest::Leave); }

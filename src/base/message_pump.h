@@ -11,5 +11,8 @@ enum class QuitRequest {
 // Takes at most one waiting message of this thread and dispatches it; never waits.
 PumpStep DispatchOneMessage(QuitRequest quit);
 
+// Inside a job: at most one waiting message, a quit request left for the main loop.
+void PumpOneMessage();
+
 // Dispatches messages, waiting for them, until a quit request arrives.
 void RunMessageLoop();

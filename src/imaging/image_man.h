@@ -8,17 +8,13 @@
 
 #include "product/imaging_control.h"
 
-// Seams for tests (in one style across the program: variables of namespace seams).
-namespace seams {
-// Calls of this member fail as the control's own failures do.
-extern DISPID FailingDispId;
-}  // namespace seams
-
 class TImageMan {
 public:
     // Creates the control by its class identifier; raises when it is missing or
     // not registered. COM must be initialised on this thread.
     TImageMan();
+    // Drives a control already created (it takes a reference of its own).
+    explicit TImageMan(IDispatch* control);
     ~TImageMan();
     TImageMan(const TImageMan&) = delete;
     TImageMan& operator=(const TImageMan&) = delete;

@@ -3,18 +3,19 @@
 #include <vector>
 
 #include "base/file_exists.h"
+#include "base/program_start.h"
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
 #include "job/keep_aside.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
-
-bool (*seams::ClearGXAPIFileName)() = ::ClearGXAPIFileName;
 
 namespace {
 
 constexpr DWORD kCopyChunk = 64 * 1024;
+// How often the wait for the scheduler looks whether its image is gone.
+constexpr DWORD kImagePollMs = 50;
 
 std::string SchedulerImage() { return FaxSettings.PrivateDir + Scheduler::ImageName; }
 
@@ -33,6 +34,21 @@ bool CopyContents(HANDLE source, HANDLE destination)
     }
 }
 
+// A new file in destination's directory for the copy to be written under until it is
+// whole: "~TAVON<n>.TMP", never a file that is there already, and a name no longer than
+// most destinations', so that any destination that can be written has one.
+ScopedFile CreatePartBeside(const std::string& destination, std::string& part)
+{
+    std::string directory = destination.substr(0, destination.find_last_of("\\/:") + 1);
+    for (int serial = 0;; ++serial) {
+        part = directory + "~TAVON" + std::to_string(serial) + ".TMP";
+        ScopedFile file(CreateFileA(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+}
+
 std::string CopyFailure(const char* kind, const std::string& source, const std::string& destination)
 {
     return (std::string("TAVON(") + kind + "): excep. stream copy: " + source + " to " +
@@ -42,33 +58,57 @@ std::string CopyFailure(const char* kind, const std::string& source, const std::
 
 }  // namespace
 
-// The scheduler takes its image away when it runs: one still there is a fax no
-// scheduler took, and the document's only copy.
+// The scheduler takes its image away when it runs: one still there is the fax of an
+// earlier job, and its only copy. A slow scheduler gets time to take it, and a stopped
+// one is started for it once more; one still there then is kept aside, and the user
+// told, before this job's fax takes its name.
 void TPrintJob::PrepareHandOff()
 {
     const std::string image = SchedulerImage();
+    if (FileExistsNamed(image) && FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
+        debug("scheduler image of an earlier job waits to be taken: " + image);
+        if (!WaitUntilImageTaken(image, waits_.schedulerStillAtWorkMs) &&
+            StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
+            WaitUntilImageTaken(image, waits_.schedulerStartedMs);
+    }
     if (FileExistsNamed(image)) {
         std::string kept = KeepAside(image);
         debug(kept.empty() ? "scheduler image of an earlier job could not be kept aside: " + image
                            : "scheduler image of an earlier job kept as " + kept);
+        surroundings_.ShowInfoBox("The fax of an earlier job was not sent. It " +
+                                  (kept.empty() ? "stays as " + image : "is kept as " + kept));
     }
     debug("After prep for FAX.$$$");
 }
 
-void TPrintJob::HandOffJob()
+// The scheduler gives no sign but the image's going; the program answers its messages
+// meanwhile.
+bool TPrintJob::WaitUntilImageTaken(const std::string& image, DWORD timeoutMs)
 {
-    if (!FaxSettings.GXAPIFileName.empty())
-        HandOffToFaxApi();
-    else
-        HandOffToScheduler();
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (FileExistsNamed(image)) {
+        if (GetTickCount64() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kImagePollMs, QS_ALLINPUT);
+        PumpOneMessage();
+    }
+    return true;
 }
 
-void TPrintJob::HandOffToFaxApi()
+void TPrintJob::HandOffJob(const JobRun& run)
+{
+    if (!FaxSettings.GXAPIFileName.empty())
+        HandOffToFaxApi(run);
+    else
+        HandOffToScheduler(run);
+}
+
+void TPrintJob::HandOffToFaxApi(const JobRun& run)
 {
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    DeliverMergedFile(target);
+    DeliverMergedFile(run, target, true);
     debug("deleted orvik temp files.  Before clearTessavel");
     ClearFaxApiEntry(target);
     debug("After clearTessavel");
@@ -76,78 +116,88 @@ void TPrintJob::HandOffToFaxApi()
 
 void TPrintJob::ClearFaxApiEntry(const std::string& target)
 {
-    if (seams::ClearGXAPIFileName() || seams::ClearGXAPIFileName())
+    if (surroundings_.ClearGXAPIFileName() || surroundings_.ClearGXAPIFileName())
         return;
     // The program holding the settings file may have let go by the time the box is closed.
-    ShowInfoBox("The fax-API entry could not be cleared: the next fax would also go to " + target);
-    if (!seams::ClearGXAPIFileName())
+    surroundings_.ShowInfoBox(
+        "The fax-API entry could not be cleared: the next fax would also go to " + target);
+    if (!surroundings_.ClearGXAPIFileName())
         debug("fax-API entry still set: " + target);
 }
 
-void TPrintJob::HandOffToScheduler()
+void TPrintJob::HandOffToScheduler(const JobRun& run)
 {
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
-    DeliverMergedFile(image);
-    // The image stays for a scheduler to come; the next job keeps it aside.
+    // Never over an image still there: that is another fax.
+    DeliverMergedFile(run, image, false);
+    // The image stays for a scheduler to come; the next job hands it on or keeps it aside.
     if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         if (FileExistsNamed(image))
-            ShowInfoBox("Could not find scheduler.");
+            surroundings_.ShowInfoBox("Could not find scheduler.");
         return;
     }
     if (!FileExistsNamed(image)) {
-        ShowInfoBox("Could not create private image.");
+        surroundings_.ShowInfoBox("Could not create private image.");
         return;
     }
-    if (WinExec(SchedulerCmdLine.c_str(), SW_SHOWNORMAL) < 32)
-        ShowInfoBox("Could not find scheduler.");
+    if (!StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
+        surroundings_.ShowInfoBox("Could not find scheduler.");
 }
 
-void TPrintJob::DeliverMergedFile(const std::string& target)
+// The job file goes once the merged file is handed on or kept aside. While the merged
+// file stays under the job's name, so do its marker and its job file: no later job adds
+// to it, and the job sent again hands it on. While a page of the job stays under its own
+// name, so does the job file: the printer takes no job name that is still in use.
+void TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target, bool replace)
 {
-    bool copied = !FileExistsNamed(MergedFileName) || CopyJobFile(MergedFileName, target);
-    // While a page of the job stays under its own name, so does the job file: the printer
-    // takes no job name that is still in use, and the job can be sent again.
-    if (pagesLeftInPlace_)
-        debug("job file kept for the pages still in place: " + JobIniName);
+    bool copied =
+        !FileExistsNamed(run.MergedFileName) || CopyJobFile(run.MergedFileName, target, replace);
+    bool mergedStays = !copied && !KeepMergedFile(run);
+    if (run.pagesLeftInPlace || mergedStays)
+        debug("job file kept: " + run.jobIni);
     else
-        DeleteNamedFile(JobIniName);
+        DeleteNamedFile(run.jobIni);
+    if (mergedStays)
+        return;
     if (copied)
-        DeleteNamedFile(MergedFileName);
-    else
-        KeepMergedFile();
-    DeleteNamedFile(mergeMarker_);
+        DeleteNamedFile(run.MergedFileName);
+    DeleteNamedFile(run.marker);
 }
 
-bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination)
+bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination, bool replace)
 {
     ScopedFile from(CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string part;
     ScopedFile to;
     if (from)
-        to.Reset(CreateFileA(destination.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        to = CreatePartBeside(destination, part);
     if (!to) {
         from.Reset();
-        ShowInfoBox(CopyFailure("B", source, destination));
+        surroundings_.ShowInfoBox(CopyFailure("B", source, destination));
         return false;
     }
     // On stable storage before the merged file, the document's only other copy, goes.
     bool copied = CopyContents(from.Get(), to.Get()) && FlushFileBuffers(to.Get());
     to.Reset();  // the destination is closed before the message, the source after it
-    if (!copied) {
-        // A part of a fax must not be taken for the fax.
-        DeleteNamedFile(destination);
-        ShowInfoBox(CopyFailure("A", source, destination));
-    }
-    return copied;
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (copied && MoveFileExA(part.c_str(), destination.c_str(), flags))
+        return true;
+    DeleteNamedFile(part);
+    surroundings_.ShowInfoBox(CopyFailure(copied ? "B" : "A", source, destination));
+    return false;
 }
 
 // The merged file is the document's only copy once its page images are gone: when
 // it could not be handed on, it stays, under a name no later job uses.
-void TPrintJob::KeepMergedFile()
+bool TPrintJob::KeepMergedFile(const JobRun& run)
 {
-    std::string kept = KeepAside(MergedFileName);
-    debug(kept.empty() ? "merged file could not be kept: " + MergedFileName
+    std::string kept = KeepAside(run.MergedFileName);
+    debug(kept.empty() ? "merged file could not be kept: " + run.MergedFileName
                        : "merged file kept as " + kept);
+    surroundings_.ShowInfoBox("The fax was not sent. It " + (kept.empty()
+                                                                 ? "stays as " + run.MergedFileName
+                                                                 : "is kept as " + kept));
+    return !kept.empty();
 }

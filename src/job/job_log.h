@@ -17,15 +17,17 @@ public:
     virtual void RepaintNow() = 0;
 };
 
-// Reads the system locale's time separator; called once at program start.
+// Reads the system locale's time separator, which every log line then uses; called once
+// at program start (":" until then).
 void ReadTimeSeparator();
 
-// "MM.DD.YY HH:MM:SS AM" (20 characters) with the time separator read at start (":" by default).
-std::string FormatTimeStamp(const SYSTEMTIME& time);
+// The separator a GetLocaleInfoA answer of that length (its terminator counted) gives:
+// its one character, else ":".
+char TimeSeparatorOf(const char* answer, int length);
+
+// "MM.DD.YY HH:MM:SS AM" (20 characters) with that time separator.
+std::string FormatTimeStamp(const SYSTEMTIME& time, char separator);
 
 // Writes "<time stamp> <message>\r\n" to the console and paints it at once; a message
 // longer than 255 characters is cut. Nothing at all happens with debug mode off.
 void debug(ILogConsole& console, std::string_view message);
-
-// Seam for tests: the separator ReadTimeSeparator found.
-extern char TimeSeparator;

@@ -2,12 +2,10 @@
 
 #include <cstring>
 
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "job/wide_to_ansi.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
-
-DWORD seams::EndDocPauseMs = 4000;
 
 namespace {
 
@@ -76,7 +74,7 @@ void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
         try {
             HandleNotice(next);
         } catch (const std::exception& error) {
-            reportError_(error);
+            surroundings_.ReportError(error);
         }
     }
     running_ = false;
@@ -108,22 +106,24 @@ void TPrintJob::HandleNotice(WPARAM wParam)
 void TPrintJob::ProcessEndDoc()
 {
     debug("==============START: PMT_END_DOC");
-    Sleep(seams::EndDocPauseMs);
+    Sleep(waits_.endDocPauseMs);
     debug("After sleep");
-    readQFSchINI();
+    surroundings_.ReloadSettings();
     debug("After readQFSchIni");
 
     // A name this code page cannot hold names no file the printer wrote: nothing is
     // read, merged or deleted by it.
     if (!jobIniExact_ || !outputImageExact_) {
         std::string name = jobIniExact_ ? OutputImageName : JobIniName;
-        ShowInfoBox("Printer file name cannot be used on this system: " + name);
+        surroundings_.ShowInfoBox("Printer file name cannot be used on this system: " + name);
     } else if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
-        ShowInfoBox("Printer output is not TIF.  Change printer properties to use TIF G3 1D");
+        surroundings_.ShowInfoBox(
+            "Printer output is not TIF.  Change printer properties to use TIF G3 1D");
     } else {
+        JobRun run(JobIniName);
         PrepareHandOff();
-        MergePages();
-        HandOffJob();
+        if (MergePages(run))
+            HandOffJob(run);
     }
     debug("==============FINISHED: PMT_END_DOC");
 }

@@ -1,14 +1,16 @@
 #include "job/print_job.h"
 
+#include <optional>
+
 #include "base/exception.h"
 #include "base/file_exists.h"
 #include "job/keep_aside.h"
 #include "job/merge_marker.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "product/job_file.h"
 #include "settings/profile.h"
-
-int seams::ExclusiveAccessAttempts = 500001;
+#include "tiff/page.h"
+#include "tiff/tiff_error.h"
 
 namespace {
 
@@ -20,158 +22,222 @@ std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, cons
     return ReadProfileInteger(jobIni, section, key, 0);
 }
 
+// How many pages a TIFF file holds; nullopt when it cannot be read.
+std::optional<std::size_t> PageCountOf(const std::string& file)
+{
+    try {
+        return faxtiff::TiffFile::Open(file).PageCount();
+    } catch (const faxtiff::TiffError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
-void TPrintJob::MergePages()
+bool TPrintJob::MergePages(JobRun& run)
 {
-    const std::string jobIni = JobIniName;
-    leftOut_.clear();  // of a job a failure ended before its report
-    pagesLeftInPlace_ = false;
-    MergedFileName = WithExtension(jobIni, ".TIF");
-    debug("After change file extionsion: " + MergedFileName);
-    // An existing merged file is added to on purpose (a job resent after the program
-    // stopped goes on where it ended), but never one a dead job left under a reused name.
-    mergeMarker_ = WithExtension(jobIni, ".MRG");
-    const std::string jobStamp = JobFileStamp(jobIni);
-    resuming_ = ResumesStoppedMerge(jobStamp);
-    if (!jobStamp.empty() && !WriteMergeMarker(mergeMarker_, jobStamp))
-        debug("merge marker could not be written: " + mergeMarker_);
-    debug("Opened " + jobIni + " read appendPage");
+    debug("After change file extionsion: " + run.MergedFileName);
+    if (!TakeMergedFile(run, JobFileStamp(run.jobIni)))
+        return false;
+    debug("Opened " + run.jobIni + " read appendPage");
 
     std::string firstSection =
-        ReadProfileText(jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
+        ReadProfileText(run.jobIni, JobFile::PrinterSection, JobFile::FirstPageSection, "");
     debug("SectionName=" + firstSection);
     if (!firstSection.empty()) {
         std::int32_t total =
-            ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber);
+            ReadJobInteger(run.jobIni, JobFile::PrinterSection, JobFile::TotalPageNumber);
         debug("TotPage = " + std::to_string(total));
         if (total > 0) {
             std::int32_t first =
-                ReadJobInteger(jobIni, JobFile::PrinterSection, JobFile::FirstPage);
+                ReadJobInteger(run.jobIni, JobFile::PrinterSection, JobFile::FirstPage);
             debug("FirstPage=" + std::to_string(first));
             // Counted in 64 bits: a Total Page Number of INT32_MAX must still end the loop.
+            std::int64_t pages = std::int64_t{total} - first + 1;
+            if (pages > kMaxJobPages) {
+                debug("too many pages: " + std::to_string(pages));
+                surroundings_.ShowInfoBox(
+                    "The job lists " + std::to_string(pages) + " pages; a fax holds at most " +
+                    std::to_string(kMaxJobPages) + ". Nothing was merged: " + run.jobIni);
+                return false;
+            }
             for (std::int64_t page = first; page <= total; ++page)
-                MergePage(jobIni, static_cast<std::int32_t>(page));
+                MergePage(run, static_cast<std::int32_t>(page));
         }
     }
     debug("freed ini file..");
-    ReportLeftOutPages();
+    ReportLeftOutPages(run);
+    return true;
 }
 
-// True when the merged file holds pages this same job merged before the program
-// stopped; a merged file a dead job left is kept aside.
-bool TPrintJob::ResumesStoppedMerge(const std::string& jobStamp)
+// Decides what a merged file already under the job's name is. Pages a stopped run of
+// this same job put in are kept and known; a file a dead job left is kept aside, and
+// while it cannot be, this job is not merged at all: its fax must not carry another
+// job's pages. A merged file without a marker is added to.
+bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
 {
-    if (!FileExistsNamed(MergedFileName) || !FileExistsNamed(mergeMarker_))
-        return false;
-    if (ReadMergeMarker(mergeMarker_) == jobStamp)
-        return true;
-    std::string kept = KeepAside(MergedFileName);
-    // Never added to: a fax must not carry another job's pages.
-    if (kept.empty())
-        throw Exception("The merged file of an interrupted job cannot be kept aside: " +
-                        MergedFileName);
-    debug("merged file of an interrupted job kept as " + kept);
-    ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
-    return false;
+    bool exists = FileExistsNamed(run.MergedFileName);
+    std::optional<std::size_t> pages = exists ? PageCountOf(run.MergedFileName) : 0;
+    std::optional<MergeMarker> marker = ReadMergeMarker(run.marker);
+    if (exists && marker) {
+        std::optional<std::set<std::int32_t>> merged;
+        if (!jobStamp.empty() && marker->stamp == jobStamp && pages)
+            merged = PagesMerged(*marker, *pages);
+        if (merged) {
+            debug("going on with the merge the program stopped in: " + run.MergedFileName);
+            run.mergedBeforeTheStop = std::move(*merged);
+            if (!marker->appends.empty())
+                run.stoppedAt = marker->appends.back().page;
+            run.mergedPages = *pages;
+            return true;
+        }
+        std::string kept = KeepAside(run.MergedFileName);
+        if (kept.empty()) {
+            debug("merged file of an interrupted job could not be kept aside: " +
+                  run.MergedFileName);
+            surroundings_.ShowInfoBox(
+                "The merged file of an interrupted job is in use: " + run.MergedFileName +
+                "\r\nThis job was not merged; its pages and job file stay: " + run.jobIni);
+            return false;
+        }
+        debug("merged file of an interrupted job kept as " + kept);
+        surroundings_.ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
+        pages = 0;
+    }
+    run.mergedPages = pages.value_or(0);
+    if (!jobStamp.empty() && !StartMergeMarker(run.marker, jobStamp))
+        debug("merge marker could not be written: " + run.marker);
+    return true;
 }
 
-void TPrintJob::MergePage(const std::string& jobIni, std::int32_t pageNumber)
+// A page that could not be merged keeps its image: it is in no other file, and a fax
+// without it must be resendable.
+void TPrintJob::MergePage(JobRun& run, std::int32_t pageNumber)
 {
     debug("pageNum = " + std::to_string(pageNumber));
     std::string section = JobFile::PageSectionPrefix + std::to_string(pageNumber);
     debug("pageName = " + section);
     // Used whole, not cut to 255 characters: a name cut short could be another file,
     // which would be merged and deleted.
-    std::string imageName = ReadProfileText(jobIni, section.c_str(), JobFile::ImageFileName, "");
+    std::string imageName =
+        ReadProfileText(run.jobIni, section.c_str(), JobFile::ImageFileName, "");
     debug("imageName = " + OutputImageName);
+    if (AccountedForBeforeTheStop(run, pageNumber, imageName))
+        return;
+    const char* leftOut = nullptr;
     if (imageName.empty() || !FileExistsNamed(imageName)) {
-        // Pages are merged in order: those before the first one still on disk were
-        // handled before the program stopped.
-        if (resuming_)
-            debug("page handled before the program stopped: " + section);
-        else
-            LeaveOut(pageNumber, imageName.empty() ? "no image named" : "not found", imageName);
+        leftOut = imageName.empty() ? "no image named" : "not found";
+    } else {
+        debug("imageName exists");
+        bool exclusive = WaitExclusiveAccess(imageName);
+        debug("verified exclusive access to " + imageName);
+        leftOut =
+            exclusive ? AppendPageImage(run, pageNumber, imageName) : "in use by another program";
+    }
+    if (leftOut) {
+        run.leftOut.push_back({pageNumber, leftOut, imageName});
         return;
     }
-    resuming_ = false;
-    debug("imageName exists");
+    debug("before deletefile " + imageName);
+    DeleteNamedFile(imageName);
+}
 
-    HFILE handle = WaitExclusiveAccess(imageName);
-    debug("verified exclusive access to " + imageName);
-    if (handle == HFILE_ERROR || handle <= 0) {
-        LeaveOut(pageNumber, "in use by another program", imageName);
-        return;
-    }
-    _lclose(handle);
-
-    try {
-        im_.SetScaleMethod(1);
-        bool loaded = false;
+const char* TPrintJob::AppendPageImage(JobRun& run, std::int32_t pageNumber,
+                                       const std::string& imageName)
+{
+    // The control's own failures are the page's; anything else, running out of memory
+    // among them, ends the notification's handling as any error does.
+    auto controlDoes = [](auto step) {
         try {
-            debug("before assigning im.picture = " + imageName);
-            im_.SetPicture(imageName);
-            loaded = true;
-            debug("after assigning im.picture = " + imageName);
-        } catch (const std::exception&) {
-            loaded = false;
-            debug("EXCEPTION assigning im.picture = " + imageName);
+            step();
+            return true;
+        } catch (const Exception&) {
+            return false;
         }
-        bool saved = false;
-        if (loaded) {
-            debug("Loaded image ok");
+    };
+    const char* controlFailed = "imaging control failed";
+    if (!controlDoes([&] { im_.SetScaleMethod(1); })) {
+        debug("EXCEPTION: outer im code");
+        return controlFailed;
+    }
+    debug("before assigning im.picture = " + imageName);
+    if (!controlDoes([&] { im_.SetPicture(imageName); })) {
+        debug("EXCEPTION assigning im.picture = " + imageName);
+        debug("page image kept: " + imageName);
+        return "not a readable image";
+    }
+    debug("after assigning im.picture = " + imageName);
+    debug("Loaded image ok");
+    if (!controlDoes([&] {
             im_.Refresh();
             im_.SetAppendImage(true);
             im_.SetCompression(4);
-            try {
-                debug("before im.saveAs = " + MergedFileName);
-                im_.SaveAs(MergedFileName);
-                saved = true;
-                debug("after im.saveAs = " + MergedFileName);
-            } catch (const std::exception&) {
-                debug("EXCEPTION: saving page: im.saveAs = " + MergedFileName);
-            }
-        }
-        // A page that could not be loaded or saved keeps its image: it is in no other
-        // file, and a fax without it must be resendable.
-        if (!saved) {
-            debug("page image kept: " + imageName);
-            LeaveOut(pageNumber, loaded ? "could not be saved" : "not a readable image", imageName);
-            return;
-        }
-        debug("before deletefile " + imageName);
-        DeleteNamedFile(imageName);
-    } catch (const std::exception&) {
+        })) {
         debug("EXCEPTION: outer im code");
-        LeaveOut(pageNumber, "imaging control failed", imageName);
+        return controlFailed;
     }
+    // A resent job must know whether this page went in before a stop: the marker says
+    // so before the merged file can hold it.
+    bool recorded = RecordAppend(run.marker, pageNumber, run.mergedPages);
+    if (!recorded)
+        debug("merge marker could not be written: " + run.marker);
+    else
+        debug("before im.saveAs = " + run.MergedFileName);
+    if (!recorded || !controlDoes([&] { im_.SaveAs(run.MergedFileName); })) {
+        if (recorded) {
+            debug("EXCEPTION: saving page: im.saveAs = " + run.MergedFileName);
+            // A failed save may still have linked the page: the file says.
+            run.mergedPages = PageCountOf(run.MergedFileName).value_or(run.mergedPages);
+        }
+        debug("page image kept: " + imageName);
+        return "could not be saved";
+    }
+    ++run.mergedPages;
+    debug("after im.saveAs = " + run.MergedFileName);
+    return nullptr;
 }
 
-HFILE TPrintJob::WaitExclusiveAccess(const std::string& imageName)
+// While a resent job goes on where its stopped run ended: true for a page that run
+// merged (an image still there was not deleted yet, and is now) or left out.
+bool TPrintJob::AccountedForBeforeTheStop(JobRun& run, std::int32_t pageNumber,
+                                          const std::string& imageName)
 {
-    HFILE handle = HFILE_ERROR;
-    for (int attempt = 0; attempt < seams::ExclusiveAccessAttempts; ++attempt) {
-        handle = _lopen(imageName.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
+    if (run.mergedBeforeTheStop.contains(pageNumber)) {
+        debug("page merged before the program stopped: " + std::to_string(pageNumber));
+        if (!imageName.empty() && FileExistsNamed(imageName))
+            DeleteNamedFile(imageName);
+        return true;
+    }
+    if (pageNumber >= run.stoppedAt)
+        return false;
+    bool there = !imageName.empty() && FileExistsNamed(imageName);
+    run.leftOut.push_back(
+        {pageNumber, there ? "left out before the program stopped" : "not found", imageName});
+    return true;
+}
+
+// True once the image could be opened exclusively: no other program, the printer among
+// them, has it open any more.
+bool TPrintJob::WaitExclusiveAccess(const std::string& imageName)
+{
+    for (int attempt = 0; attempt < waits_.exclusiveAccessAttempts; ++attempt) {
+        HFILE handle = _lopen(imageName.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
         PumpOneMessage();
-        if (handle != HFILE_ERROR && handle > 0)
-            break;
+        if (handle != HFILE_ERROR && handle > 0) {
+            _lclose(handle);
+            return true;
+        }
     }
-    return handle;
-}
-
-void TPrintJob::LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName)
-{
-    leftOut_.push_back({pageNumber, reason, imageName});
+    return false;
 }
 
 // Each left-out image is kept aside before the driver's next job can take its name. One
 // still held by another program may be let go while the user reads the box: it is tried
 // once more after it. One still held then stays, and so does its job file (see
 // DeliverMergedFile).
-void TPrintJob::ReportLeftOutPages()
+void TPrintJob::ReportLeftOutPages(JobRun& run)
 {
-    std::vector<LeftOutPage> pages;
-    pages.swap(leftOut_);
+    const std::vector<LeftOutPage>& pages = run.leftOut;
     if (pages.empty())
         return;
     std::vector<std::string> kept(pages.size());
@@ -188,13 +254,13 @@ void TPrintJob::ReportLeftOutPages()
     }
     if (pages.size() > kLeftOutPagesShown)
         text += "\r\nand " + std::to_string(pages.size() - kLeftOutPagesShown) + " more";
-    ShowInfoBox(text);
+    surroundings_.ShowInfoBox(text);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (!kept[i].empty() || !FileExistsNamed(pages[i].image))
             continue;
         std::string again = KeepAside(pages[i].image);
         debug(again.empty() ? "page image could not be kept aside: " + pages[i].image
                             : "page image kept as " + again);
-        pagesLeftInPlace_ = pagesLeftInPlace_ || again.empty();
+        run.pagesLeftInPlace = run.pagesLeftInPlace || again.empty();
     }
 }

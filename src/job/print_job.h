@@ -3,7 +3,6 @@
 // the page images at the end of the document, and the hand-off of the merged file.
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,25 +11,20 @@
 
 #include "imaging/image_man.h"
 #include "job/job_log.h"
+#include "job/job_run.h"
+#include "job/job_surroundings.h"
 #include "product/prn_pipe.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
 
-namespace seams {
-// The pause before the settings reload at the end of a document, the open attempts
-// made for each page image, and the settings entry's clear.
-extern DWORD EndDocPauseMs;
-extern int ExclusiveAccessAttempts;
-extern bool (*ClearGXAPIFileName)();
-}  // namespace seams
-
-// Shows an error that left a notification's handling (the standard error box).
-using ErrorReporter = void (*)(const std::exception& error);
+// A fax holds at most this many pages: a TIFF page number is a 16-bit count.
+constexpr std::int64_t kMaxJobPages = 65535;
 
 class TPrintJob {
 public:
-    TPrintJob(ILogConsole& console, TImageMan& im, ErrorReporter reportError)
-            : console_(console), im_(im), reportError_(reportError)
+    TPrintJob(ILogConsole& console, TImageMan& im, IJobSurroundings& surroundings,
+              const JobWaits& waits = {})
+            : console_(console), im_(im), surroundings_(surroundings), waits_(waits)
     {
     }
     // Frees the blocks still held.
@@ -57,24 +51,32 @@ private:
     void HandleNotice(WPARAM wParam);
     void ProcessEndDoc();
 
-    // Page merge: the page images into one multi-page TIFF file.
-    void MergePages();
-    bool ResumesStoppedMerge(const std::string& jobStamp);
-    void MergePage(const std::string& jobIni, std::int32_t pageNumber);
-    HFILE WaitExclusiveAccess(const std::string& imageName);
-    // A page the fax goes without: reported once the merge has ended.
-    void LeaveOut(std::int32_t pageNumber, const char* reason, const std::string& imageName);
-    void ReportLeftOutPages();
+    // Page merge: the page images into one multi-page TIFF file. False when the job
+    // could not be merged and is left as it is, so nothing is handed off.
+    bool MergePages(JobRun& run);
+    bool TakeMergedFile(JobRun& run, const std::string& jobStamp);
+    void MergePage(JobRun& run, std::int32_t pageNumber);
+    bool AccountedForBeforeTheStop(JobRun& run, std::int32_t pageNumber,
+                                   const std::string& imageName);
+    bool WaitExclusiveAccess(const std::string& imageName);
+    // Loads the page image into the control and appends it to the merged file; the
+    // reason the page is left out, or nullptr when it is in.
+    const char* AppendPageImage(JobRun& run, std::int32_t pageNumber, const std::string& imageName);
+    void ReportLeftOutPages(JobRun& run);
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff();
-    void HandOffJob();
-    void HandOffToFaxApi();
-    void HandOffToScheduler();
+    bool WaitUntilImageTaken(const std::string& image, DWORD timeoutMs);
+    void HandOffJob(const JobRun& run);
+    void HandOffToFaxApi(const JobRun& run);
+    void HandOffToScheduler(const JobRun& run);
     // Copies the merged file to target, then deletes the job file and the merged file.
-    void DeliverMergedFile(const std::string& target);
-    bool CopyJobFile(const std::string& source, const std::string& destination);
-    void KeepMergedFile();
+    void DeliverMergedFile(const JobRun& run, const std::string& target, bool replace);
+    // Writes a copy beside destination, flushes it and puts it in destination's place
+    // (replacing a file there only when asked), so no part of a file ever stands there.
+    bool CopyJobFile(const std::string& source, const std::string& destination, bool replace);
+    // False when the merged file stays under the job's name.
+    bool KeepMergedFile(const JobRun& run);
     // Tells the user when the settings entry stays set: the next fax would replace this one.
     void ClearFaxApiEntry(const std::string& target);
 
@@ -84,18 +86,8 @@ private:
 
     ILogConsole& console_;
     TImageMan& im_;
-    ErrorReporter reportError_;
-    std::string MergedFileName;
-    std::string mergeMarker_;
-    bool resuming_ = false;
-    // A left-out page image is still under the name its job file gives it.
-    bool pagesLeftInPlace_ = false;
-    struct LeftOutPage {
-        std::int32_t number;
-        const char* reason;
-        std::string image;
-    };
-    std::vector<LeftOutPage> leftOut_;
+    IJobSurroundings& surroundings_;
+    const JobWaits waits_;
     // False while the stored name is the lossy form of a name the code page lacks.
     bool jobIniExact_ = true;
     bool outputImageExact_ = true;

@@ -8,18 +8,16 @@
 #include "settings/profile.h"
 
 TFaxSettings FaxSettings;
-UINT(WINAPI* seams::WindowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
-int seams::ClearGXAPIAttempts = 5001;
 
 namespace {
 
 // The Windows directory as last fetched by a load; the clear writes there.
 std::string LastWindowsDirectory;
 
-bool FetchSettingsDirectory()
+bool FetchSettingsDirectory(const SettingsAccess& access)
 {
     char buffer[kMaxDirLength + 1] = {};
-    UINT length = seams::WindowsDirectory(buffer, sizeof buffer);
+    UINT length = access.windowsDirectory(buffer, sizeof buffer);
     if (length == 0)
         return false;
     // A longer directory does not fit the buffer: the call then fills nothing
@@ -57,9 +55,9 @@ std::string SettingsFilePath(const std::string& windowsDirectory)
     return windowsDirectory + "\\" + SettingsFile::Name;
 }
 
-void readQFSchINI()
+void readQFSchINI(const SettingsAccess& access)
 {
-    if (!FetchSettingsDirectory())
+    if (!FetchSettingsDirectory(access))
         return;
     TFaxSettings& s = FaxSettings;
 
@@ -98,23 +96,26 @@ void readQFSchINI()
     s.Resolution =
         ReadProfileInteger(SettingsPath(), SettingsFile::Options, SettingsFile::Resolution, 1);
 
-    ReadGXAPISettings();
+    ReadGXAPISettings(access);
 }
 
-void ReadGXAPISettings()
+void ReadGXAPISettings(const SettingsAccess& access)
 {
-    if (!FetchSettingsDirectory())
+    if (!FetchSettingsDirectory(access))
         return;
-    FaxSettings.GXAPIFileName = ReadText(SettingsFile::GXAPI, SettingsFile::FileName, "");
+    // Whole: the hand-off deletes and replaces the file it names, and a name cut short
+    // could name another file.
+    FaxSettings.GXAPIFileName =
+        ReadProfileText(SettingsPath(), SettingsFile::GXAPI, SettingsFile::FileName, "");
     FaxSettings.GXAPIResolution =
         ReadProfileInteger(SettingsPath(), SettingsFile::GXAPI, SettingsFile::Resolution, 1);
 }
 
-bool ClearGXAPIFileName()
+bool ClearGXAPIFileName(const SettingsAccess& access)
 {
     const std::string path = SettingsPath();
     HFILE handle = HFILE_ERROR;
-    for (int attempt = 0; attempt < seams::ClearGXAPIAttempts; ++attempt) {
+    for (int attempt = 0; attempt < access.clearAttempts; ++attempt) {
         handle = _lopen(path.c_str(), OF_READ | OF_SHARE_EXCLUSIVE);
         if (handle != HFILE_ERROR && handle > 0)
             break;
@@ -123,7 +124,7 @@ bool ClearGXAPIFileName()
         return false;
     _lclose(handle);
 
-    if (!FetchSettingsDirectory())
+    if (!FetchSettingsDirectory(access))
         return false;
     try {
         WriteProfileText(SettingsPath(), SettingsFile::GXAPI, SettingsFile::FileName, "");

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 struct TFaxSettings {
-    std::string GXAPIFileName;  // at most 255; empty: hand the job to the scheduler
+    std::string GXAPIFileName;  // whole; empty: hand the job to the scheduler
     std::int32_t GXAPIResolution = 0;
     std::int32_t ModemType = 0;
     std::uint16_t UserNumber = 0;
@@ -25,23 +25,23 @@ extern TFaxSettings FaxSettings;
 constexpr std::size_t kMaxDirLength = 144;
 constexpr std::size_t kMaxTextLength = 255;
 
+// Where the settings file is looked for, and how many exclusive-open attempts the
+// clear makes: the program's own by default; tests give theirs.
+struct SettingsAccess {
+    UINT(WINAPI* windowsDirectory)(LPSTR buffer, UINT size) = GetWindowsDirectoryA;
+    int clearAttempts = 5001;
+};
+
 // Loads every field. Raises "'<User>' is not a valid integer value" when the user
 // number is not an integer text; the fields read before it keep their new values.
-void readQFSchINI();
+void readQFSchINI(const SettingsAccess& access = {});
 
 // Reloads GXAPIFileName and GXAPIResolution; the last step of readQFSchINI.
-void ReadGXAPISettings();
+void ReadGXAPISettings(const SettingsAccess& access = {});
 
 // Empties the key FileName of section GXAPI once no other process holds the file
 // open. False when that never happened, or the write failed.
-bool ClearGXAPIFileName();
+bool ClearGXAPIFileName(const SettingsAccess& access = {});
 
 // The settings file's path for a Windows directory.
 std::string SettingsFilePath(const std::string& windowsDirectory);
-
-namespace seams {
-// Where the Windows directory comes from, and how many exclusive-open attempts the
-// clear makes.
-extern UINT(WINAPI* WindowsDirectory)(LPSTR buffer, UINT size);
-extern int ClearGXAPIAttempts;
-}  // namespace seams

@@ -18,8 +18,6 @@
 
 namespace faxtiff {
 
-int seams::WritesBeforeFailure = -1;
-
 namespace {
 
 // Why the last system call failed, in the system's words.
@@ -279,27 +277,27 @@ File File::OpenForReading(const std::string& path)
 {
     std::uint64_t size = 0;
     std::intptr_t handle = OpenExisting(path, false, size);
-    return File(handle, path, size);
+    return File(handle, path, size, nullptr);
 }
 
-std::optional<File> File::OpenForAppending(const std::string& path)
+std::optional<File> File::OpenForAppending(const std::string& path, WriteFaults* faults)
 {
     std::uint64_t size = 0;
     std::intptr_t handle = OpenExisting(path, true, size);
     if (handle == -1)
         return std::nullopt;
-    return File(handle, path, size);
+    return File(handle, path, size, faults);
 }
 
-File File::Create(const std::string& path)
+File File::Create(const std::string& path, WriteFaults* faults)
 {
     RemoveLeftover(path);
-    return File(CreateNew(path), path, 0);
+    return File(CreateNew(path), path, 0, faults);
 }
 
 File::File(File&& other) noexcept
         : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)),
-          size_(other.size_)
+          size_(other.size_), faults_(other.faults_)
 {
 }
 
@@ -310,6 +308,7 @@ File& File::operator=(File&& other) noexcept
         handle_ = std::exchange(other.handle_, -1);
         path_ = std::move(other.path_);
         size_ = other.size_;
+        faults_ = other.faults_;
     }
     return *this;
 }
@@ -341,7 +340,7 @@ void File::Write(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
     std::string what = "writing " + std::to_string(bytes.size()) + " bytes at offset " +
                        std::to_string(offset) + " failed";
-    if (seams::WritesBeforeFailure >= 0 && seams::WritesBeforeFailure-- == 0)
+    if (faults_ && faults_->writesBeforeFailure >= 0 && faults_->writesBeforeFailure-- == 0)
         throw TiffError(what + " (" + std::make_error_code(std::errc::io_error).message() + ")");
     for (std::size_t done = 0; done < bytes.size();) {
         std::int64_t n = WriteAt(handle_, offset + done, bytes.data() + done,

@@ -12,6 +12,13 @@
 
 namespace faxtiff {
 
+// A disk that fails, for tests: while writesBeforeFailure is 0 or more, that many more
+// writes of the Files given it go through and the next one fails as a failing disk's
+// would, writing nothing; then it is -1 (no failure) again.
+struct WriteFaults {
+    int writesBeforeFailure = -1;
+};
+
 class File final : public ByteSource {
 public:
     // An existing regular file, for reading; others may read and write it meanwhile.
@@ -19,10 +26,11 @@ public:
     // An existing regular file for reading and writing, held exclusively until this
     // object is gone: another appender cannot open it meanwhile (a lock on POSIX, no
     // sharing on Windows) and is told it is in use. nullopt when there is no such file.
-    static std::optional<File> OpenForAppending(const std::string& path);
+    static std::optional<File> OpenForAppending(const std::string& path,
+                                                WriteFaults* faults = nullptr);
     // A new empty file, held exclusively. A file of that name left by a writer that
     // was killed is replaced; one that is being written now is not.
-    static File Create(const std::string& path);
+    static File Create(const std::string& path, WriteFaults* faults = nullptr);
 
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
@@ -47,8 +55,8 @@ public:
     void Delete();
 
 private:
-    File(std::intptr_t handle, std::string path, std::uint64_t size)
-            : handle_(handle), path_(std::move(path)), size_(size)
+    File(std::intptr_t handle, std::string path, std::uint64_t size, WriteFaults* faults)
+            : handle_(handle), path_(std::move(path)), size_(size), faults_(faults)
     {
     }
     void Close();
@@ -56,16 +64,11 @@ private:
     std::intptr_t handle_;  // a descriptor, or a HANDLE on Windows; -1 once closed
     std::string path_;
     std::uint64_t size_;
+    WriteFaults* faults_;
 };
 
 // Removes path when it is a file nobody holds open through File: what a killed
 // Create left behind.
 void RemoveLeftover(const std::string& path);
-
-namespace seams {
-// When 0 or more, that many more Writes go through and the next one fails as a
-// failing disk's would, writing nothing; then it is -1 (no failure) again.
-extern int WritesBeforeFailure;
-}  // namespace seams
 
 }  // namespace faxtiff

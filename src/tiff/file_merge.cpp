@@ -10,9 +10,9 @@
 
 namespace faxtiff {
 void AppendFiles(const std::string& dest, const std::vector<std::string>& sources,
-                 SaveCompression compression)
+                 SaveCompression compression, WriteFaults* faults)
 {
-    PageAppender appender(dest);
+    PageAppender appender(dest, std::nullopt, faults);
     for (const std::string& source : sources) {
         TiffFile file = TiffFile::Open(source);
         for (std::size_t i = 0; i < file.PageCount(); ++i) {

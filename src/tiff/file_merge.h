@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tiff/file.h"
 #include "tiff/save_compression.h"
 
 namespace faxtiff {
@@ -14,6 +15,6 @@ namespace faxtiff {
 // dest leaves dest holding its old pages. Memory holds one page at a time. Throws
 // TiffError naming the file it is about.
 void AppendFiles(const std::string& dest, const std::vector<std::string>& sources,
-                 SaveCompression compression);
+                 SaveCompression compression, WriteFaults* faults = nullptr);
 
 }  // namespace faxtiff

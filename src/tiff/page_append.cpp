@@ -29,7 +29,7 @@ struct NewFile {
 // Writes a new file of one page under a temporary name beside path, flushes it to the
 // disk and only then gives it path's name: a crash leaves path as it was.
 NewFile WriteNewFile(const std::string& path, const CodedPage& page, PageNumber number,
-                     bool replace)
+                     bool replace, WriteFaults* faults)
 {
     PageBlock block;
     try {
@@ -41,7 +41,7 @@ NewFile WriteNewFile(const std::string& path, const CodedPage& page, PageNumber 
     Put32(header + 4, block.ifdOffset, ByteOrder::LittleEndian);
     std::string temp = TemporaryName(path);
     try {
-        File file = File::Create(temp);
+        File file = File::Create(temp, faults);
         try {
             file.Write(0, header);
             file.Write(kHeaderSize, block.bytes);
@@ -69,12 +69,13 @@ bool EndsChainAt(const File& file, ByteOrder order, std::uint64_t linkPosition)
 
 }  // namespace
 
-PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known)
-        : path_(std::move(path))
+PageAppender::PageAppender(std::string path, const std::optional<AppendPoint>& known,
+                           WriteFaults* faults)
+        : path_(std::move(path)), faults_(faults)
 {
     try {
         // A missing file is created later, and that removes a leftover first.
-        file_ = File::OpenForAppending(path_);
+        file_ = File::OpenForAppending(path_, faults_);
         if (!file_)
             return;
         // The file is as an appender left it, and that appender removed any leftover.
@@ -106,7 +107,7 @@ void PageAppender::Append(const Page& page, SaveCompression compression)
 void PageAppender::Append(const CodedPage& page)
 {
     if (!file_) {
-        NewFile created = WriteNewFile(path_, page, PageNumber{0, 0}, false);
+        NewFile created = WriteNewFile(path_, page, PageNumber{0, 0}, false, faults_);
         file_ = std::move(created.file);
         linkPosition_ = created.linkPosition;
         pageCount_ = 1;
@@ -146,7 +147,7 @@ void PageAppender::StartNewFile()
 {
     std::string temp = TemporaryName(path_);
     try {
-        File file = File::Create(temp);
+        File file = File::Create(temp, faults_);
         const std::uint8_t header[kHeaderSize] = {'I', 'I', 42,
                                                   0};  // the first directory is linked in at Commit
         try {
@@ -272,14 +273,15 @@ std::optional<AppendPoint> AppendPage(const std::string& path, const Page& page,
     return AppendPage(path, CodePage(page, compression), known);
 }
 
-void WritePage(const std::string& path, const CodedPage& page)
+void WritePage(const std::string& path, const CodedPage& page, WriteFaults* faults)
 {
-    WriteNewFile(path, page, PageNumber{0, 1}, true);
+    WriteNewFile(path, page, PageNumber{0, 1}, true, faults);
 }
 
-void WritePage(const std::string& path, const Page& page, SaveCompression compression)
+void WritePage(const std::string& path, const Page& page, SaveCompression compression,
+               WriteFaults* faults)
 {
-    WritePage(path, CodePage(page, compression));
+    WritePage(path, CodePage(page, compression), faults);
 }
 
 }  // namespace faxtiff

@@ -49,7 +49,9 @@ public:
     // With `known` (what an earlier appender of this path left) and the file's size and
     // write time still those, its pages are not walked and checked again: appending page
     // after page then costs the same for the last page as for the first.
-    explicit PageAppender(std::string path, const std::optional<AppendPoint>& known = std::nullopt);
+    // Writes go through faults, when given (tests).
+    explicit PageAppender(std::string path, const std::optional<AppendPoint>& known = std::nullopt,
+                          WriteFaults* faults = nullptr);
 
     // Adds the page as the last one, coded as `compression`; its strips are copied as
     // they are when they already have that coding (see CanCopyStrips). PageNumber is
@@ -81,6 +83,7 @@ private:
     void DropStaged() noexcept;
 
     std::string path_;
+    WriteFaults* faults_;
     std::optional<File> file_;
     ByteOrder order_ = ByteOrder::LittleEndian;
     std::uint64_t linkPosition_ =
@@ -101,7 +104,8 @@ std::optional<AppendPoint> AppendPage(const std::string& path, const CodedPage& 
                                       const std::optional<AppendPoint>& known = std::nullopt);
 
 // Writes (or replaces) path as a file of just this page, PageNumber (0, 1).
-void WritePage(const std::string& path, const Page& page, SaveCompression compression);
-void WritePage(const std::string& path, const CodedPage& page);
+void WritePage(const std::string& path, const Page& page, SaveCompression compression,
+               WriteFaults* faults = nullptr);
+void WritePage(const std::string& path, const CodedPage& page, WriteFaults* faults = nullptr);
 
 }  // namespace faxtiff

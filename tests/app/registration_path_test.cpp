@@ -33,16 +33,16 @@ protected:
     // The command line the tool logged, once its line is complete.
     std::string ZepCommandLine() const
     {
-        ULONGLONG deadline = GetTickCount64() + 15000;
-        do {
+        std::string line = "(no command line logged)";
+        WaitUntil([&] {
             std::string log = ReadFileText(progDir + "\\ZEP.LOG");
             std::size_t at = log.find("command line: ");
             std::size_t end = at == std::string::npos ? at : log.find("\r\n", at);
             if (end != std::string::npos)
-                return log.substr(at + 14, end - at - 14);
-            Sleep(50);
-        } while (GetTickCount64() < deadline);
-        return "(no command line logged)";
+                line = log.substr(at + 14, end - at - 14);
+            return end != std::string::npos;
+        });
+        return line;
     }
 
     TempDir dir;
@@ -71,10 +71,14 @@ TEST_F(RegistrationPath, WithoutArgumentTheCommandLineEndsInABlank)
 TEST_F(RegistrationPath, EitherControlFileMissingIsEnough)
 {
     settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
-    WriteFileText(SystemDirectory() + "\\IMOCX32.OCX", "present");
-    RunningProgram tavon(Tavon(" x"));
-    EXPECT_EQ(tavon.Wait(), 0);
-    EXPECT_TRUE(WaitForFile(progDir + "\\ZEP.LOG"));
+    for (const char* present : {"IMOCX32.OCX", "IMTWAIN3.OCX"}) {
+        RemoveControlFiles();
+        DeleteFileA((progDir + "\\ZEP.LOG").c_str());
+        WriteFileText(SystemDirectory() + "\\" + present, "present");
+        RunningProgram tavon(Tavon(" x"));
+        EXPECT_EQ(tavon.Wait(), 0) << present;
+        EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON x") << "only " << present;
+    }
 }
 
 TEST_F(RegistrationPath, ProgDirWithoutBackslashFailsToStartTheTool)
@@ -100,7 +104,12 @@ TEST_F(RegistrationPath, NoProgDirAsksForTheUserSetupFirst)
 
 TEST_F(RegistrationPath, OverlongProgDirIsReportedNotCut)
 {
-    settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\" + std::string(300, 'x') + "\\\r\n");
+    std::string longDir = progDir + "\\" + std::string(300, 'x') + "\\";
+    settings.Write("[Quilfa]\r\nProgDir=" + longDir + "\r\n");
+    // The program a command line cut to 144 characters would start: it would log here.
+    std::string cut = (longDir + "ZEP /RTAVON ").substr(0, 144) + ".EXE";
+    ASSERT_TRUE(CopyFileA((BinDir() + "\\ZEP.exe").c_str(), cut.c_str(), FALSE)) << cut;
     RunningProgram tavon(Tavon(""));
     ExpectBoxThenEnd(tavon, "Could not register Image ActiveX Control");
+    EXPECT_FALSE(FileExists(progDir + "\\ZEP.LOG")) << "a cut command line was run";
 }

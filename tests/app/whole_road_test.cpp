@@ -28,28 +28,29 @@ protected:
     // The queue log once it names a fax taken or refused.
     std::string WaitForFax() const
     {
-        std::string log = prog + "\\outbox\\queue.log";
-        ULONGLONG deadline = GetTickCount64() + 40000;
-        while (GetTickCount64() < deadline) {
-            std::string text = ReadFileText(log);
-            if (text.find("queued ") != std::string::npos ||
-                text.find("refused ") != std::string::npos)
-                return text;
-            Sleep(100);
-        }
-        return "(no fax arrived)";
+        std::string text = "(no fax arrived)";
+        WaitUntil(
+            [&] {
+                std::string log = ReadFileText(prog + "\\outbox\\queue.log");
+                if (log.find("queued ") == std::string::npos &&
+                    log.find("refused ") == std::string::npos)
+                    return false;
+                text = log;
+                return true;
+            },
+            40000);
+        return text;
     }
 
-    // Prints with FAXPRINT.EXE, retried while the program does not serve the pipe yet.
+    // Prints with FAXPRINT.EXE once the program serves the pipe (exit code 4 until then).
     int Print(const std::string& arguments) const
     {
         int result = -1;
-        for (int attempt = 0; attempt < 50 && result != 0; ++attempt) {
+        WaitUntil([&] {
             result =
                 RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" " + arguments);
-            if (result != 0)
-                Sleep(200);
-        }
+            return result != 4;
+        });
         return result;
     }
     int SpoolFiles() const
@@ -128,20 +129,15 @@ TEST_F(WholeRoad, ReadyPagesArriveWithTheirPixels)
 
 TEST_F(WholeRoad, PrinterReportsWhatGoesWrong)
 {
-    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
-                         dir / "letter.txt" + "\""),
-              3)
+    WriteFileText(dir / "letter.txt", "A letter.\r\n");
+    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" \"" + dir / "letter.txt" + "\""), 4)
         << "the program is not running";
     RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
+    EXPECT_EQ(Print("\"" + dir / "missing.tif" + "\""), 3);
     EXPECT_EQ(Print("--pages"), 2) << "usage";
-    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
-                         dir / "missing.tif" + "\""),
-              3);
     // A big-endian header whose first directory lies beyond the file's end.
     WriteFileText(dir / "bad.tif", std::string("MM\0*\0\0\x10\0broken", 14));
-    EXPECT_EQ(RunProgram("\"" + prog + "\\FAXPRINT.exe\" --spool \"" + spool + "\" \"" +
-                         dir / "bad.tif" + "\""),
-              3);
+    EXPECT_EQ(Print("\"" + dir / "bad.tif" + "\""), 3);
     EXPECT_EQ(SpoolFiles(), 0) << "nothing left behind";
     Close(tavon);
 }

@@ -5,7 +5,7 @@
 # QFSCH.INI naming D:\FAXPROG\). Install (with a /D= the product's folder overrides),
 # reinstall and the quiet uninstall add and remove only TAVON.EXE, the uninstaller, the
 # log-on start and the Apps entry; every product file and the control's registration
-# stay byte for byte as they were.
+# stay byte for byte as they were. A product of the other bitness is refused.
 # Usage: product_machine.sh SETUP.EXE PREFIX VENDOR_ORVIKCTR.DLL
 . "$(dirname "$0")/setup_lib.sh"
 vendor_dll=$3
@@ -21,10 +21,19 @@ echo "$registered" | grep -q 'Quilfa imaging control' || fail "could not registe
 product="$WINEPREFIX/drive_d/FAXPROG"
 mkdir -p "$product"
 ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
-cp "$vendor_dll" "$product/ORVIKCTR.DLL"
+printf '[Quilfa]\r\nProgDir=D:\\FAXPROG\\\r\nPrivateDir=D:\\FAXUSER\\0003\\\r\nUser=0003\r\n' > "$ini"
 for f in QUEUEMGR.EXE ZEP.EXE FAXPRINT.EXE UNINSTALL.EXE; do echo "product's $f" > "$product/$f"; done
 for f in IMOCX32.OCX IMTWAIN3.OCX; do echo "product's $f" > "$sysdir/$f"; done
-printf '[Quilfa]\r\nProgDir=D:\\FAXPROG\\\r\nPrivateDir=D:\\FAXUSER\\0003\\\r\nUser=0003\r\n' > "$ini"
+
+# A product of the other bitness first: the setup's TAVON.EXE could not load its library.
+cp "$vendor_dll" "$product/ORVIKCTR.DLL"
+pe=$(od -An -tu4 -j60 -N4 "$vendor_dll" | tr -d ' ')
+case "$setup" in *-win32-setup.exe) other='\144\206' ;; *) other='\114\001' ;; esac
+printf "$other" | dd of="$product/ORVIKCTR.DLL" bs=1 seek=$((pe + 4)) conv=notrunc 2>/dev/null
+run_setup 3
+[ ! -e "$product/TAVON.EXE" ] && ! registry_has "$uninstall_key" ||
+    fail "the setup installed beside a product of the other bitness"
+cp "$vendor_dll" "$product/ORVIKCTR.DLL"
 
 # Every product file by its hash, and the program directory's listing.
 product_files() {

@@ -9,8 +9,8 @@
 #    replaces it, registers the control again and starts it again, with exit 0;
 # 3. the Apps entry's quiet uninstall, with TAVON running: everything it installed is
 #    gone when it returns; the settings file and the faxes stay;
-# 4. a settings file of the product's (no product files): kept as it is by the setup and
-#    the uninstaller.
+# 4. a settings file of the product's (no product library): kept as it is by the setup
+#    and the uninstaller; a file there that is not ours makes the trial refuse.
 # Usage: round_trip.sh SETUP.EXE PREFIX
 . "$(dirname "$0")/setup_lib.sh"
 version=$(strings -el "$setup" | grep -A1 -x ProductVersion | sed -n 2p)
@@ -110,6 +110,13 @@ uninstalled "$apps"
 # 4. The product's own settings file is kept as it is.
 printf '[Quilfa]\r\nProgDir=C:\\FAX\\PROG\\\r\nPrivateDir=C:\\FAX\\USERS\\0007\\\r\nUser=0007\r\n[GXAPI]\r\nFileName=\r\n' > "$ini"
 product=$(sha256sum < "$ini")
+# A file there that is not ours is not replaced by the trial.
+mkdir -p "$drive/FAX/PROG"
+echo "the product's scheduler" > "$drive/FAX/PROG/QUEUEMGR.EXE"
+run_setup 3
+[ "$(cat "$drive/FAX/PROG/QUEUEMGR.EXE")" = "the product's scheduler" ] && [ ! -e "$drive/FAX/PROG/TAVON.EXE" ] ||
+    fail "the trial replaced a file that is not Kelvarin's"
+rm -r "$drive/FAX"
 run_setup 0
 install_checks 'C:\FAX\PROG'
 [ "$(sha256sum < "$ini")" = "$product" ] || fail "setup changed the product's QFSCH.INI"

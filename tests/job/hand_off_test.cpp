@@ -22,11 +22,6 @@ protected:
                               (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
     }
     std::string QueueLog() const { return Prog() + "outbox\\queue.log"; }
-    bool Logged(const std::string& line) const
-    {
-        Lines lines = console.Messages();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
 };
 
 }  // namespace
@@ -42,38 +37,22 @@ TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
     EXPECT_FALSE(FileExists(JobIni()));
     EXPECT_FALSE(FileExists(Merged()));
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
-    EXPECT_TRUE(Logged("gxapi_filename = " + target));
-    EXPECT_TRUE(Logged("deleted orvik temp files.  Before clearTessavel"));
-    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(console.Logged("gxapi_filename = " + target));
+    EXPECT_TRUE(console.Logged("deleted orvik temp files.  Before clearTessavel"));
+    EXPECT_TRUE(console.Logged("After clearTessavel"));
     EXPECT_TRUE(infoBoxes.empty());
 }
-
-// The settings file held by another program during the first clear only.
-int Clears = 0;
-std::string SettingsPath;
-bool ClearWhileHeldTheFirstTime()
-{
-    if (++Clears > 1)
-        return ClearGXAPIFileName();
-    HANDLE held =
-        CreateFileA(SettingsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool cleared = ClearGXAPIFileName();
-    CloseHandle(held);
-    return cleared;
-}
-
-int FailuresLeft = 0;
-bool ClearFailingAtFirst() { return --FailuresLeft < 0 && ClearGXAPIFileName(); }
 
 TEST_F(HandOff, AClearThatFailsTwiceIsReportedAndTriedAgainAfterTheBox)
 {
     std::string target = dir / "gxapi.tif";
     WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
     MergedFileWithoutNewPages();
-    FailuresLeft = 2;
-    seams::ClearGXAPIFileName = ClearFailingAtFirst;
+    int failuresLeft = 2;
+    surroundings.clear = [&failuresLeft] {
+        return --failuresLeft < 0 && ClearGXAPIFileName(kTestSettings);
+    };
     EndDoc();
-    seams::ClearGXAPIFileName = ClearGXAPIFileName;
     EXPECT_EQ(
         infoBoxes,
         Lines{"The fax-API entry could not be cleared: the next fax would also go to " + target});
@@ -85,14 +64,21 @@ TEST_F(HandOff, AFailedClearIsTriedOnceMore)
     std::string target = dir / "gxapi.tif";
     WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
     MergedFileWithoutNewPages();
-    Clears = 0;
-    SettingsPath = dir / "QFSCH.INI";
-    seams::ClearGXAPIFileName = ClearWhileHeldTheFirstTime;
+    // The settings file held by another program during the first clear only.
+    int clears = 0;
+    surroundings.clear = [&] {
+        if (++clears > 1)
+            return ClearGXAPIFileName(kTestSettings);
+        HANDLE held = CreateFileA((dir / "QFSCH.INI").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        bool cleared = ClearGXAPIFileName(kTestSettings);
+        CloseHandle(held);
+        return cleared;
+    };
     EndDoc();
-    seams::ClearGXAPIFileName = ClearGXAPIFileName;
-    EXPECT_EQ(Clears, 2);
+    EXPECT_EQ(clears, 2);
     EXPECT_NE(ReadFileText(dir / "QFSCH.INI").find("FileName=\r\n"), std::string::npos);
-    EXPECT_TRUE(Logged("After clearTessavel"));
+    EXPECT_TRUE(console.Logged("After clearTessavel"));
     EXPECT_TRUE(infoBoxes.empty());
 }
 
@@ -116,12 +102,11 @@ TEST_F(HandOff, SchedulerIsStartedOnceWithItsFullName)
     WriteJob("1", "2", {{1, SpoolPage(1, "a.tif")}, {2, SpoolPage(3, "c.tif")}});
     EndDoc();
     EXPECT_TRUE(infoBoxes.empty());
-    ASSERT_TRUE(WaitForFile(QueueLog()));
-    // The scheduler has taken the image once its log names the fax.
-    ULONGLONG deadline = GetTickCount64() + 15000;
-    while (ReadFileText(QueueLog()).find("queued ") == std::string::npos &&
-           GetTickCount64() < deadline)
-        Sleep(50);
+    // Every start happened before the job ended; each has logged once none runs.
+    ASSERT_TRUE(WaitUntil([this] {
+        return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
+               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+    }));
     std::string log = ReadFileText(QueueLog());
     EXPECT_NE(log.find("started: " + Prog() + "QUEUEMGR.EXE\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("started: "), log.rfind("started: ")) << "started exactly once";
@@ -154,15 +139,13 @@ TEST_F(HandOff, ACopyThatFailsMidwayIsReportedAndKeepsTheMergedFile)
     WriteJob("1", "0", {});
     EndDoc();
     std::string image = privateDir + "FAX.$$$";
-    EXPECT_EQ(infoBoxes, Lines{"TAVON(A): excep. stream copy: " + Merged() + " to " + image});
+    std::string kept = KeptName(Merged());
+    EXPECT_EQ(infoBoxes, (Lines{"TAVON(A): excep. stream copy: " + Merged() + " to " + image,
+                                "The fax was not sent. It is kept as " + kept}));
     EXPECT_FALSE(FileExists(JobIni()));
-    Lines lines = console.Messages();
-    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.rfind("merged file kept as ", 0) == 0;
-    });
-    ASSERT_NE(kept, lines.end());
-    EXPECT_EQ(ReadFileText(kept->substr(20)), merged);
+    EXPECT_EQ(ReadFileText(kept), merged);
     EXPECT_FALSE(FileExists(image)) << "a part of the fax is not left to be taken for it";
+    EXPECT_FALSE(FileExists(privateDir + "~TAVON0.TMP"));
 }
 
 TEST_F(HandOff, WithoutSchedulerTheImageWaitsAndIsNeverDeleted)
@@ -172,13 +155,68 @@ TEST_F(HandOff, WithoutSchedulerTheImageWaitsAndIsNeverDeleted)
     EXPECT_EQ(infoBoxes, Lines{"Could not find scheduler."});
     EXPECT_EQ(ReadFileText(SchedulerImage()), ReadFileText(SamplePage(2)));
 
-    // No scheduler took it: the next job keeps it aside instead of deleting it.
+    // No scheduler took it: the next job keeps it aside instead of deleting it, and says so.
     infoBoxes.clear();
     WriteJob("1", "0", {});
     EndDoc();
     EXPECT_FALSE(FileExists(SchedulerImage()));
-    EXPECT_EQ(ReadFileText(KeptName(SchedulerImage())), ReadFileText(SamplePage(2)));
-    EXPECT_TRUE(infoBoxes.empty()) << "nothing new to send";
+    std::string kept = KeptName(SchedulerImage());
+    EXPECT_EQ(ReadFileText(kept), ReadFileText(SamplePage(2)));
+    EXPECT_EQ(infoBoxes, Lines{"The fax of an earlier job was not sent. It is kept as " + kept});
+}
+
+TEST_F(HandOff, AnImageNoSchedulerTookIsHandedToTheSchedulerAgain)
+{
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    InstallScheduler();
+    ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), SchedulerImage().c_str(), FALSE));
+    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    EndDoc();
+    EXPECT_TRUE(infoBoxes.empty());
+    ASSERT_TRUE(WaitUntil([this] {
+        std::string log = ReadFileText(QueueLog());
+        return log.find("queued ") != log.rfind("queued ");
+    })) << ReadFileText(QueueLog());
+    std::string log = ReadFileText(QueueLog());
+    EXPECT_LT(log.find("pages=1"), log.rfind("pages=1")) << "each fax whole, the earlier first";
+    EXPECT_TRUE(KeptName(SchedulerImage()).empty());
+}
+
+TEST_F(HandOff, AMergedFileThatStaysUnderItsNameKeepsTheNextJobOut)
+{
+    MergedFileWithoutNewPages();
+    {
+        HeldOpenFile held(Merged());
+        EndDoc();
+    }
+    EXPECT_EQ(infoBoxes,
+              (Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + SchedulerImage(),
+                     "The fax was not sent. It stays as " + Merged()}));
+    EXPECT_TRUE(FileExists(JobIni())) << "the printer must not take this job's name";
+    EXPECT_TRUE(FileExists(Spool() + "\\JOB1.MRG"));
+
+    // Taken all the same: the new job's fax carries its own pages only.
+    infoBoxes.clear();
+    WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    EXPECT_TRUE(HasPages(KeptName(Merged()), {2}));
+}
+
+TEST_F(HandOff, ALongFaxApiEntryIsUsedWhole)
+{
+    // An entry whose first 255 characters name another file, which must stay as it is.
+    ASSERT_LT(dir.Path().size(), 200u);
+    std::string other = dir.Path() + "\\" + std::string(254 - dir.Path().size(), 'o');
+    ASSERT_EQ(other.size(), 255u);
+    WriteFileText(other, "another program's file");
+    std::string target = other + ".tif";
+    WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
+    MergedFileWithoutNewPages();
+    EndDoc();
+    EXPECT_EQ(ReadFileText(other), "another program's file");
+    EXPECT_TRUE(ReadFileText(target) == ReadFileText(SamplePage(2))) << "the fax went elsewhere";
 }
 
 TEST_F(HandOff, SchedulerThatCannotStartIsReported)
@@ -198,17 +236,12 @@ TEST_F(HandOff, FailedCopyKeepsTheMergedFile)
         HeldOpenFile held(target);
         EndDoc();
     }
-    EXPECT_EQ(infoBoxes, Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + target});
+    // The document's only copy is kept beside, under a name of its own.
+    std::string kept = KeptName(Merged());
+    EXPECT_EQ(infoBoxes, (Lines{"TAVON(B): excep. stream copy: " + Merged() + " to " + target,
+                                "The fax was not sent. It is kept as " + kept}));
     EXPECT_FALSE(FileExists(JobIni()));
     EXPECT_FALSE(FileExists(Merged()));
-
-    // The document's only copy is kept beside, under a name of its own.
-    Lines lines = console.Messages();
-    auto kept = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.rfind("merged file kept as ", 0) == 0;
-    });
-    ASSERT_NE(kept, lines.end());
-    std::string keptName = kept->substr(20);
-    EXPECT_EQ(keptName.rfind(Spool() + "\\JOB1-kept-", 0), 0u) << keptName;
-    EXPECT_EQ(ReadFileText(keptName), ReadFileText(SamplePage(2)));
+    EXPECT_EQ(kept.rfind(Spool() + "\\JOB1-kept-", 0), 0u) << kept;
+    EXPECT_EQ(ReadFileText(kept), ReadFileText(SamplePage(2)));
 }

@@ -6,101 +6,50 @@
 #include <vector>
 
 #include "base/exception.h"
-#include "job/message_pump.h"
+#include "base/message_pump.h"
 #include "job/print_job.h"
 #include "product/prn_pipe.h"
 #include "recording_console.h"
 #include "settings/fax_settings.h"
 #include "job_fixture.h"
+#include "notice_receiver.h"
 #include "test_support.h"
 
 namespace {
-
-std::string WindowsDir;
-std::vector<std::string> InfoBoxes;
-TPrintJob* Job = nullptr;
-int Notices = 0;
-
-UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
-{
-    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
-    return static_cast<UINT>(WindowsDir.size());
-}
-
-void RecordInfoBox(const std::string& text) { InfoBoxes.push_back(text); }
-void RecordError(const std::exception& error)
-{
-    InfoBoxes.push_back(std::string("error: ") + error.what());
-}
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PRNPIPE_NOTIFY) {
-        ++Notices;
-        Job->WMPrnPipeNotify(wParam);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A block as the printer-pipe library builds it, or a malformed one.
-HGLOBAL MakeBlock(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    auto* data = static_cast<unsigned char*>(GlobalLock(block));
-    std::memcpy(data, &code, std::min<SIZE_T>(sizeof code, size));
-    SIZE_T room = size > kNoticePathOffset ? (size - kNoticePathOffset) / 2 : 0;
-    SIZE_T units = std::min<SIZE_T>(path.size(), terminate && room ? room - 1 : room);
-    if (units)
-        std::memcpy(data + kNoticePathOffset, path.data(), units * 2);
-    GlobalUnlock(block);
-    return block;
-}
 
 class Intake : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         RegisterImagingControl();
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "KelvarinIntakeTest";
-        RegisterClassA(&windowClass);
-        window = CreateWindowA("KelvarinIntakeTest", "intake", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        ASSERT_TRUE(WaitForPrnPipe(window, WM_PRNPIPE_NOTIFY));
+        receiver = new NoticeReceiver;
+        ASSERT_TRUE(WaitForPrnPipe(receiver->Handle(), WM_PRNPIPE_NOTIFY));
     }
     static void TearDownTestSuite()
     {
         EndWaitPrnPipe();
-        DestroyWindow(window);
+        delete receiver;
     }
     void SetUp() override
     {
-        Job = &job;
-        Notices = 0;
-        InfoBoxes.clear();
-        WindowsDir = dir.Path();
-        seams::WindowsDirectory = TestWindowsDirectory;
+        receiver->HandTo(&job);
+        SetTestWindowsDirectory(dir.Path());
         // No scheduler in the program directory: the hand-off shows nothing.
         WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nProgDir=" + dir.Path() +
                                              "\\\r\nPrivateDir=" + dir.Path() + "\\\r\n");
-        seams::InfoBox = RecordInfoBox;
-        seams::EndDocPauseMs = 0;
         DebugMode = true;
     }
     void TearDown() override
     {
-        seams::WindowsDirectory = GetWindowsDirectoryA;
-        seams::InfoBox = nullptr;
+        receiver->HandTo(nullptr);
+        SetTestWindowsDirectory("");
         DebugMode = false;
     }
 
     // Sends one record through the real pipe, then handles messages until it arrived.
     void Print(std::uint32_t code, const std::string& path)
     {
-        int before = Notices;
+        int before = receiver->Count();
         std::string line = "\"" + BinDir() + "\\FAXPRINT.exe\" --raw " + std::to_string(code);
         if (!path.empty())
             line += " \"" + path + "\"";
@@ -111,7 +60,7 @@ protected:
     // Writes one record straight into the pipe, as a printer with a UTF-16 name would.
     void PrintWide(std::uint32_t code, const std::wstring& path)
     {
-        int before = Notices;
+        int before = receiver->Count();
         HANDLE pipe =
             CreateFileW(kPrnPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
@@ -125,30 +74,25 @@ protected:
 
     static void PumpUntil(int notices)
     {
-        ULONGLONG deadline = GetTickCount64() + 10000;
-        while (Notices < notices && GetTickCount64() < deadline) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&message);
-        }
-        ASSERT_EQ(Notices, notices) << "notification did not arrive";
+        ASSERT_TRUE(receiver->PumpUntil(notices)) << "notification did not arrive";
     }
 
     void EndDoc(const std::string& outputName)
     {
         job.OutputImageName = outputName;
-        job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_END_DOC, L"", 526, true)));
+        job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_END_DOC, L"", 526, true)));
     }
 
-    static HWND window;
+    static NoticeReceiver* receiver;
     TempDir dir;
     RecordingConsole console;
     TImageMan im;
-    TPrintJob job{console, im, RecordError};
+    TestSurroundings surroundings;
+    std::vector<std::string>& InfoBoxes = surroundings.boxes;
+    TPrintJob job{console, im, surroundings, kTestWaits};
 };
 
-HWND Intake::window = nullptr;
+NoticeReceiver* Intake::receiver = nullptr;
 
 }  // namespace
 
@@ -179,15 +123,15 @@ TEST_F(Intake, MalformedBlocksAreHandledSafely)
     EXPECT_EQ(job.JobIniName, "kept");
 
     // Shorter than the header of a name: no name, nothing read past the block.
-    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"x", 100, false)));
+    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_JOB_FILE, L"x", 100, false)));
     EXPECT_EQ(job.JobIniName, "");
 
     // A name without terminator ends at the block's end.
-    job.WMPrnPipeNotify(
-        reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"abcdef", kNoticePathOffset + 6, false)));
+    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(
+        MakeNotice(PMT_JOB_FILE, L"abcdef", kNoticePathOffset + 6, false)));
     EXPECT_EQ(job.JobIniName, "abc");
 
-    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_OUTPUT_FILE, L"", 2, false)));
+    job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_OUTPUT_FILE, L"", 2, false)));
     EXPECT_TRUE(console.written.empty());
 }
 
@@ -294,9 +238,8 @@ TEST_F(Intake, WildcardsNameNoFile)
 
     Print(PMT_JOB_FILE, dir / "JOB1.INI");
     Print(PMT_END_DOC, "");
-    std::vector<std::string> lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 1"), lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "imageName exists"), lines.end());
+    EXPECT_TRUE(console.Logged("pageName = Print Page 1"));
+    EXPECT_FALSE(console.Logged("imageName exists"));
     EXPECT_EQ(ReadFileText(dir / "page.tif"), "a page of another job");
     EXPECT_EQ(InfoBoxes,
               (std::vector<std::string>{
@@ -308,14 +251,13 @@ TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
 {
     // While the first job's box is open, the settings break and two more notifications
     // arrive: an end of document, which fails, and a new job's name.
-    seams::InfoBox = [](const std::string& text) {
-        InfoBoxes.push_back(text);
+    surroundings.atBox = [this](const std::string&) {
         if (InfoBoxes.size() > 1)
             return;
-        WriteFileText(WindowsDir + "\\QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
-        Job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeBlock(PMT_END_DOC, L"", 526, true)));
-        Job->WMPrnPipeNotify(
-            reinterpret_cast<WPARAM>(MakeBlock(PMT_JOB_FILE, L"C:\\held.ini", 600, true)));
+        WriteFileText(dir / "QFSCH.INI", "[Quilfa]\r\nUser=abc\r\n");
+        job.WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_END_DOC, L"", 526, true)));
+        job.WMPrnPipeNotify(
+            reinterpret_cast<WPARAM>(MakeNotice(PMT_JOB_FILE, L"C:\\held.ini", 600, true)));
     };
     EndDoc("C:\\x.pcl");
     EXPECT_EQ(InfoBoxes,

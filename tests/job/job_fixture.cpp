@@ -2,27 +2,28 @@
 
 #include <ole2.h>
 
-#include "job/message_pump.h"
+#include <algorithm>
+#include <cstring>
+
 #include "settings/fax_settings.h"
 
-namespace {
-
-std::string WindowsDir;
-
-UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate)
 {
-    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
-    return static_cast<UINT>(WindowsDir.size());
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    auto* data = static_cast<unsigned char*>(GlobalLock(block));
+    std::memcpy(data, &code, std::min<SIZE_T>(sizeof code, size));
+    SIZE_T room = size > kNoticePathOffset ? (size - kNoticePathOffset) / 2 : 0;
+    SIZE_T units = std::min<SIZE_T>(path.size(), terminate && room ? room - 1 : room);
+    if (units)
+        std::memcpy(data + kNoticePathOffset, path.data(), units * 2);
+    GlobalUnlock(block);
+    return block;
 }
 
-std::vector<std::string>* InfoBoxes = nullptr;
-void RecordInfoBox(const std::string& text) { InfoBoxes->push_back(text); }
-void RecordError(const std::exception& error)
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path)
 {
-    InfoBoxes->push_back(std::string("error: ") + error.what());
+    return MakeNotice(code, path, kNoticePathOffset + (path.size() + 1) * sizeof(wchar_t), true);
 }
-
-}  // namespace
 
 std::string SamplePage(int sample)
 {
@@ -47,21 +48,23 @@ void JobFixture::TearDownTestSuite() {}
 
 void JobFixture::SetUp()
 {
-    WindowsDir = dir.Path();
-    seams::WindowsDirectory = TestWindowsDirectory;
-    InfoBoxes = &infoBoxes;
-    seams::InfoBox = RecordInfoBox;
-    seams::EndDocPauseMs = 0;
-    seams::ExclusiveAccessAttempts = 300;
-    seams::ClearGXAPIAttempts = 50;
+    SetTestWindowsDirectory(dir.Path());
     DebugMode = true;
     CreateDirectoryA(Spool().c_str(), nullptr);
     CreateDirectoryA(Private().c_str(), nullptr);
     CreateDirectoryA((dir.Path() + "\\FAX").c_str(), nullptr);
     CreateDirectoryA(Prog().c_str(), nullptr);
     WriteSettings();
-    im = std::make_unique<TImageMan>();
-    job = std::make_unique<TPrintJob>(console, *im, RecordError);
+    DriveControl(std::make_unique<TImageMan>());
+}
+
+void JobFixture::DriveControl(std::unique_ptr<TImageMan> control)
+{
+    job.reset();
+    im = std::move(control);
+    if (!im)
+        return;
+    job = std::make_unique<TPrintJob>(console, *im, surroundings, kTestWaits);
     job->JobIniName = JobIni();
     job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
     job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";
@@ -69,10 +72,8 @@ void JobFixture::SetUp()
 
 void JobFixture::TearDown()
 {
-    job.reset();
-    im.reset();
-    seams::WindowsDirectory = GetWindowsDirectoryA;
-    seams::InfoBox = nullptr;
+    DriveControl(nullptr);
+    SetTestWindowsDirectory("");
     DebugMode = false;
 }
 
@@ -117,9 +118,5 @@ std::string JobFixture::KeptName(const std::string& original)
 
 void JobFixture::EndDoc()
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2);
-    auto* data = static_cast<std::uint32_t*>(GlobalLock(block));
-    *data = PMT_END_DOC;
-    GlobalUnlock(block);
-    job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(block));
+    job->WMPrnPipeNotify(reinterpret_cast<WPARAM>(MakeNotice(PMT_END_DOC, L"")));
 }

@@ -12,6 +12,7 @@
 #include "imaging/image_man.h"
 #include "job/print_job.h"
 #include "recording_console.h"
+#include "test_surroundings.h"
 #include "test_support.h"
 
 class JobFixture : public ::testing::Test {
@@ -29,6 +30,8 @@ protected:
     void WriteSettings(const std::string& extra = "");
     // Runs the end of the document on the stored names.
     void EndDoc();
+    // A new job with this control (nullptr: none) instead of the one made at SetUp.
+    void DriveControl(std::unique_ptr<TImageMan> control);
 
     std::string Spool() const { return dir.Path() + "\\spool"; }
     std::string Private() const { return dir.Path() + "\\private\\"; }
@@ -42,10 +45,18 @@ protected:
 
     TempDir dir;
     RecordingConsole console;
+    TestSurroundings surroundings;
+    std::vector<std::string>& infoBoxes = surroundings.boxes;
     std::unique_ptr<TImageMan> im;
     std::unique_ptr<TPrintJob> job;
-    std::vector<std::string> infoBoxes;
 };
+
+// A notification block as the printer-pipe library builds it: size bytes, the path
+// after the code and the unused bytes, zero-terminated when there is room and terminate
+// is set (a malformed block otherwise).
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path, SIZE_T size, bool terminate);
+// A well-formed one.
+HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path);
 
 // Initialises OLE and registers the imaging control from beside the tests, as regsvr32
 // would.

@@ -18,31 +18,27 @@ SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second)
 
 class JobLog : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        TimeSeparator = ':';
-        DebugMode = false;
-    }
+    void TearDown() override { DebugMode = false; }
 };
 
 }  // namespace
 
 TEST_F(JobLog, TimeStampsUseTwelveHourClockAndTwoDigitYears)
 {
-    EXPECT_EQ(FormatTimeStamp(At(2001, 3, 5, 14, 7, 9)), "03.05.01 02:07:09 PM");
-    EXPECT_EQ(FormatTimeStamp(At(1999, 12, 31, 0, 30, 0)), "12.31.99 12:30:00 AM");
-    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 12, 0, 0)), "01.01.00 12:00:00 PM");
-    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 13, 0, 0)), "01.01.00 01:00:00 PM");
-    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 11, 59, 59)), "01.01.00 11:59:59 AM");
-    EXPECT_EQ(FormatTimeStamp(At(2099, 1, 1, 23, 0, 0)).size(), 20u);
+    EXPECT_EQ(FormatTimeStamp(At(2001, 3, 5, 14, 7, 9), ':'), "03.05.01 02:07:09 PM");
+    EXPECT_EQ(FormatTimeStamp(At(1999, 12, 31, 0, 30, 0), ':'), "12.31.99 12:30:00 AM");
+    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 12, 0, 0), ':'), "01.01.00 12:00:00 PM");
+    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 13, 0, 0), ':'), "01.01.00 01:00:00 PM");
+    EXPECT_EQ(FormatTimeStamp(At(2000, 1, 1, 11, 59, 59), ':'), "01.01.00 11:59:59 AM");
+    EXPECT_EQ(FormatTimeStamp(At(2099, 1, 1, 23, 0, 0), ':').size(), 20u);
 }
 
-TEST_F(JobLog, TimeSeparatorComesFromTheLocale)
+TEST_F(JobLog, TheLocalesTimeSeparatorIsUsedWhenItIsOneCharacter)
 {
-    ReadTimeSeparator();
-    EXPECT_EQ(TimeSeparator, ':') << "the default locale of the test prefix";
-    TimeSeparator = '.';
-    EXPECT_EQ(FormatTimeStamp(At(2001, 3, 5, 14, 7, 9)), "03.05.01 02.07.09 PM");
+    EXPECT_EQ(TimeSeparatorOf(".", 2), '.');
+    EXPECT_EQ(TimeSeparatorOf("..", 3), ':');
+    EXPECT_EQ(TimeSeparatorOf("", 0), ':') << "no answer";
+    EXPECT_EQ(FormatTimeStamp(At(2001, 3, 5, 14, 7, 9), '.'), "03.05.01 02.07.09 PM");
 }
 
 TEST_F(JobLog, NothingHappensWithDebugModeOff)

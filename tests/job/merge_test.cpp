@@ -1,7 +1,11 @@
 #include "job_fixture.h"
 
+#include "failing_control.h"
+#include "notice_receiver.h"
+
 #include "job/merge_marker.h"
-#include "job/message_pump.h"
+#include "tiff/page.h"
+#include "tiff/page_append.h"
 
 namespace {
 
@@ -74,7 +78,7 @@ TEST_F(Merge, MissingSectionsAndFilesAreSkipped)
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1, 3}));
     Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "pageName = Print Page 2"), lines.end());
+    EXPECT_TRUE(console.Logged("pageName = Print Page 2"));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "imageName exists"), 2);
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\npage 2 (no image named): \r\n"
@@ -92,16 +96,13 @@ TEST_F(Merge, NothingMergedWithoutPages)
         EXPECT_TRUE(FileExists(p1)) << first << ".." << total;
         EXPECT_FALSE(FileExists(SchedulerImage()));
         Lines lines = console.Messages();
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "freed ini file.."), lines.end());
-        EXPECT_NE(
-            std::find(lines.begin(), lines.end(), "gxapi filename is blank. Loading scheduler."),
-            lines.end());
+        EXPECT_TRUE(console.Logged("freed ini file.."));
+        EXPECT_TRUE(console.Logged("gxapi filename is blank. Loading scheduler."));
     }
     console.written.clear();
     job->JobIniName = Spool() + "\\NOJOB.INI";
     EndDoc();
-    Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "SectionName="), lines.end());
+    EXPECT_TRUE(console.Logged("SectionName="));
 }
 
 TEST_F(Merge, PagesAreAddedBehindAnExistingMergedFile)
@@ -127,10 +128,8 @@ TEST_F(Merge, NameWithoutExtensionInADottedDirectory)
                       "First Page=1\r\n[Print Page 1]\r\nImage File Name=" +
                           SpoolPage(1, "a.tif") + "\r\n");
         EndDoc();
-        Lines lines = console.Messages();
-        EXPECT_NE(std::find(lines.begin(), lines.end(),
-                            "After change file extionsion: " + dotted + separator + "JOB.TIF"),
-                  lines.end());
+        EXPECT_TRUE(
+            console.Logged("After change file extionsion: " + dotted + separator + "JOB.TIF"));
         EXPECT_TRUE(HasPages(SchedulerImage(), {1})) << separator;
         EXPECT_EQ(ReadFileText(Spool() + "\\v1.TIF"), "unrelated") << separator;
     }
@@ -152,11 +151,8 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
               "Pages left out of the fax:\r\npage 2 (in use by another program): " + p2);
-    Lines lines = console.Messages();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "verified exclusive access to " + p2),
-              lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "before assigning im.picture = " + p2),
-              lines.end());
+    EXPECT_TRUE(console.Logged("verified exclusive access to " + p2));
+    EXPECT_FALSE(console.Logged("before assigning im.picture = " + p2));
 }
 
 TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
@@ -185,9 +181,14 @@ TEST_F(Merge, AControlFailureOutsideTheGuardsSkipsTheRestOfThePage)
 {
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
-    seams::FailingDispId = ImageManDispId::AppendImage;
+    IDispatch* control = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&control)),
+              S_OK);
+    FailingControl failing(control, ImageManDispId::AppendImage);
+    DriveControl(std::make_unique<TImageMan>(&failing));
     EndDoc();
-    seams::FailingDispId = DISPID_UNKNOWN;
+    DriveControl(nullptr);
     EXPECT_TRUE(HasPages(KeptName(p1), {1}));
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
@@ -225,33 +226,17 @@ TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(),
               "Pages left out of the fax:\r\npage 1 (could not be saved): " + KeptName(p1));
-    Lines lines = console.Messages();
-    EXPECT_NE(
-        std::find(lines.begin(), lines.end(), "EXCEPTION: saving page: im.saveAs = " + Merged()),
-        lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "page image kept: " + p1), lines.end());
+    EXPECT_TRUE(console.Logged("EXCEPTION: saving page: im.saveAs = " + Merged()));
+    EXPECT_TRUE(console.Logged("page image kept: " + p1));
 }
-
-namespace {
-
-std::unique_ptr<HeldOpenFile> Holder;
-std::vector<std::string>* Shown = nullptr;
-void ReleaseAtTheBox(const std::string& text)
-{
-    Holder.reset();
-    Shown->push_back(text);
-}
-
-}  // namespace
 
 TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
 {
     std::string p1 = SpoolPage(1, "a.tif");
     std::string p2 = SpoolPage(2, "b.tif");
     WriteJob("1", "2", {{1, p1}, {2, p2}});
-    Holder = std::make_unique<HeldOpenFile>(p2);
-    Shown = &infoBoxes;
-    seams::InfoBox = ReleaseAtTheBox;
+    auto holder = std::make_unique<HeldOpenFile>(p2);
+    surroundings.atBox = [&holder](const std::string&) { holder.reset(); };
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
     ASSERT_FALSE(infoBoxes.empty());
@@ -262,25 +247,72 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
     EXPECT_FALSE(FileExists(JobIni()));
 }
 
-TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
+TEST_F(Merge, AResentJobGoesOnWhereItsStoppedRunEndedAndNamesWhatItCannotAccountFor)
 {
     std::string marker = Spool() + "\\JOB1.MRG";
-    // The program stopped in this job's merge after its first page; the job is sent again.
-    std::string missing = Spool() + "\\missing.tif";
-    WriteJob("1", "3", {{1, Spool() + "\\merged.tif"}, {2, SpoolPage(1, "a.tif")}, {3, missing}});
-    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(WriteMergeMarker(marker, JobFileStamp(JobIni())));
-    EndDoc();
-    EXPECT_TRUE(HasPages(SchedulerImage(), {3, 1}));
-    EXPECT_FALSE(FileExists(marker));
-    EXPECT_EQ(infoBoxes, (Lines{"Pages left out of the fax:\r\npage 3 (not found): " + missing,
-                                "Could not find scheduler."}));
+    struct Stop {
+        const char* what;
+        std::vector<int> inMergedFile;             // sample pages the file holds
+        std::vector<MergeMarker::Append> appends;  // the marker's records
+        std::vector<int> onDisk;                   // pages whose image is still there
+        std::vector<int> fax;
+        Lines boxes;
+    };
+    std::string missing = Spool() + "\\p1.tif";
+    const Stop stops[] = {
+        {"after page 2 was saved, before its image was deleted",
+         {1, 2},
+         {{1, 0}, {2, 1}},
+         {2, 3},
+         {1, 2, 3},
+         {"Could not find scheduler."}},
+        {"after the marker named page 2, before it was saved",
+         {1},
+         {{1, 0}, {2, 1}},
+         {2, 3},
+         {1, 2, 3},
+         {"Could not find scheduler."}},
+        {"after page 2, with page 1 removed by another program",
+         {2},
+         {{2, 0}},
+         {3},
+         {2, 3},
+         {"Pages left out of the fax:\r\npage 1 (not found): " + missing,
+          "Could not find scheduler."}},
+    };
+    for (const Stop& stop : stops) {
+        SCOPED_TRACE(stop.what);
+        infoBoxes.clear();
+        std::map<int, std::string> pages;
+        for (int n = 1; n <= 3; ++n)
+            pages[n] = Spool() + "\\p" + std::to_string(n) + ".tif";
+        for (int n : stop.onDisk)
+            SpoolPage(n, "p" + std::to_string(n) + ".tif");
+        WriteJob("1", "3", pages);
+        DeleteFileA(Merged().c_str());
+        for (int n : stop.inMergedFile)
+            faxtiff::AppendPage(Merged(), faxtiff::LoadPage(SamplePage(n)),
+                                faxtiff::SaveCompression::Group4);
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
+        for (const auto& append : stop.appends)
+            ASSERT_TRUE(RecordAppend(marker, append.page, append.pagesBefore));
+        EndDoc();
+        EXPECT_TRUE(HasPages(SchedulerImage(), stop.fax));
+        EXPECT_EQ(infoBoxes, stop.boxes);
+        EXPECT_FALSE(FileExists(marker));
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_FALSE(FileExists(pages[n])) << n;
+        DeleteFileA(SchedulerImage().c_str());
+    }
+}
 
+TEST_F(Merge, AMergedFileAJobLeftIsNeverAddedToByAnother)
+{
     // The program stopped in another job's merge, and a new job has taken its name.
-    infoBoxes.clear();
+    std::string marker = Spool() + "\\JOB1.MRG";
     WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
     ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(WriteMergeMarker(marker, "another job file"));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {2}));
     std::string kept = KeptName(Merged());
@@ -288,48 +320,56 @@ TEST_F(Merge, AMergedFileIsAddedToOnlyByTheJobThatBeganIt)
     ASSERT_FALSE(infoBoxes.empty());
     EXPECT_EQ(infoBoxes.front(), "The merged file of an interrupted job was kept as " + kept);
     EXPECT_FALSE(FileExists(marker));
-}
+    DeleteFileA(kept.c_str());
+    DeleteFileA(SchedulerImage().c_str());
 
-namespace {
-
-TPrintJob* Receiver = nullptr;
-LRESULT CALLBACK ForwardNotices(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_PRNPIPE_NOTIFY) {
-        Receiver->WMPrnPipeNotify(wParam);
-        return 0;
+    // One still held by another program cannot be kept aside: this job waits, whole.
+    infoBoxes.clear();
+    std::string page = SpoolPage(1, "a.tif");
+    WriteJob("1", "1", {{1, page}});
+    ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
+    {
+        HeldOpenFile held(Merged());
+        EndDoc();
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    EXPECT_EQ(infoBoxes,
+              Lines{"The merged file of an interrupted job is in use: " + Merged() +
+                    "\r\nThis job was not merged; its pages and job file stay: " + JobIni()});
+    EXPECT_TRUE(HasPages(Merged(), {3}));
+    EXPECT_TRUE(FileExists(page));
+    EXPECT_TRUE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+    EXPECT_EQ(console.Messages().back(), "==============FINISHED: PMT_END_DOC");
 }
 
-}  // namespace
+TEST_F(Merge, AJobOfMorePagesThanAFaxHoldsIsRefusedWhole)
+{
+    std::string page = SpoolPage(1, "a.tif");
+    WriteJob("1", "2000000000", {{1, page}});
+    EndDoc();
+    EXPECT_EQ(infoBoxes, Lines{"The job lists 2000000000 pages; a fax holds at most 65535. "
+                               "Nothing was merged: " +
+                               JobIni()});
+    EXPECT_TRUE(FileExists(page));
+    EXPECT_TRUE(FileExists(JobIni()));
+    EXPECT_FALSE(FileExists(Merged()));
+}
 
 TEST_F(Merge, ANotificationInsideTheExclusiveWaitWaitsForTheJobsEnd)
 {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = ForwardNotices;
-    windowClass.lpszClassName = "KelvarinMergeNotices";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA("KelvarinMergeNotices", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                nullptr, nullptr);
-    ASSERT_TRUE(window);
-    Receiver = job.get();
+    NoticeReceiver receiver;
+    receiver.HandTo(job.get());
 
     std::string p1 = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, p1}});
     std::string next = Spool() + "\\JOB2.INI";
     WriteFileText(next, "the next job");
     // Queued now, taken by the wait's first message pump.
-    HGLOBAL block =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNoticePathOffset + 2 * (next.size() + 1));
-    auto* data = static_cast<unsigned char*>(GlobalLock(block));
-    for (std::size_t i = 0; i < next.size(); ++i)
-        data[kNoticePathOffset + 2 * i] = static_cast<unsigned char>(next[i]);
-    GlobalUnlock(block);
-    PostMessageA(window, WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
+    HGLOBAL block = MakeNotice(PMT_JOB_FILE, std::wstring(next.begin(), next.end()));
+    PostMessageA(receiver.Handle(), WM_PRNPIPE_NOTIFY, reinterpret_cast<WPARAM>(block), 0);
 
     EndDoc();
-    DestroyWindow(window);
     EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
     EXPECT_FALSE(FileExists(JobIni())) << "the running job kept its own name";
     EXPECT_TRUE(FileExists(next));

@@ -1,5 +1,6 @@
 #pragma once
 // Stands in for the console pane: keeps what the job log wrote.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,13 @@ public:
         for (const std::string& line : written)
             messages.push_back(line.substr(21, line.size() - 23));
         return messages;
+    }
+
+    // Whether a line of the log is exactly this message.
+    bool Logged(const std::string& message) const
+    {
+        std::vector<std::string> messages = Messages();
+        return std::find(messages.begin(), messages.end(), message) != messages.end();
     }
 
     std::vector<std::string> written;

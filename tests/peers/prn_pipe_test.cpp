@@ -96,26 +96,41 @@ TEST_F(PrnPipe, SilentClientLocksNoOneOut)
             {0, L"C:\\spool\\JOB1.INI"}, {1, L"C:\\spool\\JOB1-1.TIF"}, {2, L""}, {0, L"late"}}));
 }
 
-TEST_F(PrnPipe, SilentClientsAreDroppedInTime)
+TEST_F(PrnPipe, SilentAndDribblingClientsAreDroppedInTime)
 {
     Serve(200, PostMessageA);
-    std::vector<std::unique_ptr<PipeClient>> silent;
-    while (silent.size() < 64) {
-        auto client = std::make_unique<PipeClient>(0);
-        if (!client->Connected())
-            break;
-        silent.push_back(std::move(client));
-    }
-    ASSERT_GE(silent.size(), 2u) << "clients are served one at a time";
-    ASSERT_LT(silent.size(), 64u);
+    for (bool dribbling : {false, true}) {
+        std::vector<std::unique_ptr<PipeClient>> held;
+        while (held.size() < 64) {
+            auto client = std::make_unique<PipeClient>(0);
+            if (!client->Connected())
+                break;
+            held.push_back(std::move(client));
+        }
+        ASSERT_GE(held.size(), 2u) << "clients are served one at a time";
+        ASSERT_LT(held.size(), 64u);
+        // A byte of one long record now and then, well within the silence limit: the
+        // record must still be whole within the limit from its first byte.
+        std::atomic<bool> quit{false};
+        std::thread dribble([&] {
+            std::string record = Record(1, std::wstring(1000, L'x'));
+            for (std::size_t at = 0; dribbling && !quit && at < record.size(); ++at) {
+                for (auto& client : held)
+                    client->Write(record.substr(at, 1), 50);
+                Sleep(100);
+            }
+        });
 
-    // Every instance is taken: only a client dropped for its silence frees one, and
-    // the normal time (5 s) would be too late for this wait.
-    PipeClient next(2500);
-    ASSERT_TRUE(next.Connected());
-    ASSERT_EQ(next.Write(Record(2, L"")), ERROR_SUCCESS);
-    ASSERT_TRUE(window.PumpUntil(1));
-    EXPECT_EQ(window.Notices(), (std::vector<Notice>{{2, L""}}));
+        // Every instance is taken: only a client dropped in time frees one, and the
+        // normal limit (5 s) would be too late for this wait.
+        PipeClient next(2500);
+        quit = true;
+        dribble.join();
+        ASSERT_TRUE(next.Connected()) << (dribbling ? "dribbling" : "silent");
+        ASSERT_EQ(next.Write(Record(2, L"")), ERROR_SUCCESS);
+        ASSERT_TRUE(window.PumpUntil(window.Notices().size() + 1));
+        EXPECT_EQ(window.Notices().back(), (Notice{2, L""}));
+    }
 }
 
 TEST_F(PrnPipe, FloodBeyondTheQueueLimitLosesNothing)

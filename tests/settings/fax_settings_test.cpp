@@ -11,15 +11,8 @@
 
 namespace {
 
-std::string WindowsDir;
-
-UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
-{
-    if (WindowsDir.empty() || WindowsDir.size() >= size)
-        return 0;
-    lstrcpynA(buffer, WindowsDir.c_str(), static_cast<int>(size));
-    return static_cast<UINT>(WindowsDir.size());
-}
+// The settings file in the test's Windows directory; few attempts for the clear.
+const SettingsAccess kTest{TestWindowsDirectory, 50};
 
 bool IsDirectory(const std::string& path)
 {
@@ -33,9 +26,7 @@ class Settings : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WindowsDir = dir.Path();
-        seams::WindowsDirectory = TestWindowsDirectory;
-        seams::ClearGXAPIAttempts = 50;
+        SetTestWindowsDirectory(dir.Path());
         FaxSettings = TFaxSettings{};
         GetCurrentDirectoryA(sizeof savedCwd, savedCwd);
         SetCurrentDirectoryA(dir.Path().c_str());
@@ -43,7 +34,7 @@ protected:
     void TearDown() override
     {
         SetCurrentDirectoryA(savedCwd);
-        seams::WindowsDirectory = GetWindowsDirectoryA;
+        SetTestWindowsDirectory("");
     }
     void WriteIni(const std::string& text) { WriteFileText(dir / "QFSCH.INI", text); }
 
@@ -55,7 +46,7 @@ protected:
 
 TEST_F(Settings, MissingFileGivesDefaultsAndDerivesFromTheExecutable)
 {
-    readQFSchINI();
+    readQFSchINI(kTest);
     const TFaxSettings& s = FaxSettings;
     EXPECT_EQ(s.ProgDir, AsciiUpper(ModuleDirectory()));
     EXPECT_TRUE(EndsWithBackslash(s.ProgDir));
@@ -66,7 +57,7 @@ TEST_F(Settings, MissingFileGivesDefaultsAndDerivesFromTheExecutable)
     EXPECT_EQ(s.Resolution, 1);
     EXPECT_EQ(s.GXAPIFileName, "");
     EXPECT_EQ(s.GXAPIResolution, 1);
-    EXPECT_FALSE(ClearGXAPIFileName());
+    EXPECT_FALSE(ClearGXAPIFileName(kTest));
 }
 
 TEST_F(Settings, DirectoryLayoutFollowsTheFirstProg)
@@ -75,7 +66,7 @@ TEST_F(Settings, DirectoryLayoutFollowsTheFirstProg)
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA((root + "ADMIN").c_str(), nullptr);
     WriteIni("[Quilfa]\r\nProgDir=" + root + "PROG\\\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.ProgDir, root + "PROG\\");
     EXPECT_EQ(FaxSettings.AdminDir, root + "ADMIN\\");
     EXPECT_EQ(FaxSettings.UsersDir, root + "USERS\\");
@@ -83,12 +74,12 @@ TEST_F(Settings, DirectoryLayoutFollowsTheFirstProg)
     EXPECT_TRUE(IsDirectory(root + "USERS"));
 
     WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() + "\\PROGRAMS\\FAX\\PROG\\\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.AdminDir, dir.Path() + "\\ADMIN\\");
     EXPECT_FALSE(IsDirectory(dir.Path() + "\\ADMIN")) << "only the last level is created";
 
     WriteIni("[Quilfa]\r\nProgDir=c:\\fax\\prog\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.ProgDir, "c:\\fax\\prog");
     EXPECT_EQ(FaxSettings.AdminDir, "ADMIN\\");
     EXPECT_EQ(FaxSettings.UsersDir, "USERS\\");
@@ -100,13 +91,13 @@ TEST_F(Settings, AdminDirFromTheFileGetsItsBackslash)
     CreateDirectoryA((dir / "ADM").c_str(), nullptr);
     WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() + "\\FAX\\PROG\\\r\nAdminDir=" + dir.Path() +
              "\\ADM\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.AdminDir, dir.Path() + "\\ADM\\");
     EXPECT_TRUE(IsDirectory(dir.Path() + "\\ADM\\TEMP"));
     EXPECT_EQ(FaxSettings.UsersDir, dir.Path() + "\\FAX\\USERS\\");
 }
 
-TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
+TEST_F(Settings, TextFieldsAreCutToTheirMaximumButTheFaxApiFileName)
 {
     std::string longDir = "X:\\" + std::string(150, 'd');
     WriteIni("[Quilfa]\r\nProgDir=" + longDir + "\r\nAdminDir=" + std::string(144, 'a') +
@@ -114,14 +105,15 @@ TEST_F(Settings, TextFieldsAreCutToTheirMaximum)
              "\r\nUser=123456\r\nPhonebook=ABCDEFGHIJKLMN\r\n"
              "[GXAPI]\r\nFileName=" +
              std::string(300, 'g') + "\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.ProgDir, longDir.substr(0, 144));
     EXPECT_EQ(FaxSettings.AdminDir, std::string(144, 'a')) << "no room for the backslash";
     EXPECT_EQ(FaxSettings.PrivateDir, longDir.substr(0, 144));
     EXPECT_EQ(FaxSettings.User, "12345");
     EXPECT_EQ(FaxSettings.UserNumber, 12345);
     EXPECT_EQ(FaxSettings.Phonebook, "ABCDEFGHIJKL");
-    EXPECT_EQ(FaxSettings.GXAPIFileName, std::string(255, 'g'));
+    // The hand-off deletes and replaces the file it names: never a name cut short.
+    EXPECT_EQ(FaxSettings.GXAPIFileName, std::string(300, 'g'));
 }
 
 TEST_F(Settings, IntegerKeysFallBackToTheirDefaults)
@@ -136,7 +128,7 @@ TEST_F(Settings, IntegerKeysFallBackToTheirDefaults)
                    Case{"7", " 7", 7, 7}}) {
         WriteIni(std::string("[Quilfa]\r\nModemType=") + c.modem + "\r\n[Options]\r\nResolution=" +
                  c.resolution + "\r\n[GXAPI]\r\nResolution=0x20\r\n");
-        readQFSchINI();
+        readQFSchINI(kTest);
         EXPECT_EQ(FaxSettings.ModemType, c.modemType) << c.modem;
         EXPECT_EQ(FaxSettings.Resolution, c.res) << c.resolution;
         EXPECT_EQ(FaxSettings.GXAPIResolution, 32);
@@ -148,13 +140,13 @@ TEST_F(Settings, BadUserStopsTheLoadHalfway)
     WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() +
              "\\FAX\\PROG\\\r\nPrivateDir=P1\\\r\n"
              "[GXAPI]\r\nFileName=first.tif\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     CreateDirectoryA((dir / "NEW").c_str(), nullptr);
     WriteIni("[Quilfa]\r\nProgDir=" + dir.Path() +
              "\\NEW\\PROG\\\r\nUser=\r\nPrivateDir=P2\\\r\n"
              "[GXAPI]\r\nFileName=second.tif\r\n");
     try {
-        readQFSchINI();
+        readQFSchINI(kTest);
         FAIL() << "no error raised";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
@@ -166,29 +158,29 @@ TEST_F(Settings, BadUserStopsTheLoadHalfway)
     EXPECT_TRUE(IsDirectory(dir.Path() + "\\NEW\\USERS"));
 
     WriteIni("[Quilfa]\r\nUser=12x\r\n");
-    EXPECT_THROW(readQFSchINI(), Exception);
+    EXPECT_THROW(readQFSchINI(kTest), Exception);
 }
 
 TEST_F(Settings, NoWindowsDirectoryChangesNothing)
 {
-    WindowsDir.clear();
+    SetTestWindowsDirectory("");
     FaxSettings.ProgDir = "preset\\";
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.ProgDir, "preset\\");
     EXPECT_EQ(FaxSettings.User, "");
-    EXPECT_FALSE(ClearGXAPIFileName());
+    EXPECT_FALSE(ClearGXAPIFileName(kTest));
 }
 
 TEST_F(Settings, ClearEmptiesTheKeyButKeepsIt)
 {
     WriteIni("[GXAPI]\r\nFileName=C:\\out\\fax.tif\r\nResolution=2\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.GXAPIFileName, "C:\\out\\fax.tif");
-    EXPECT_TRUE(ClearGXAPIFileName());
+    EXPECT_TRUE(ClearGXAPIFileName(kTest));
     EXPECT_EQ(FaxSettings.GXAPIFileName, "C:\\out\\fax.tif") << "memory changes at the next load";
     std::string text = ReadFileText(dir / "QFSCH.INI");
     EXPECT_NE(text.find("FileName=\r\n"), std::string::npos) << text;
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.GXAPIFileName, "");
     EXPECT_EQ(FaxSettings.GXAPIResolution, 2);
 }
@@ -196,14 +188,14 @@ TEST_F(Settings, ClearEmptiesTheKeyButKeepsIt)
 TEST_F(Settings, ClearGivesUpWhileAnotherProcessHoldsTheFile)
 {
     WriteIni("[GXAPI]\r\nFileName=C:\\out\\fax.tif\r\n");
-    readQFSchINI();
+    readQFSchINI(kTest);
     {
         HeldOpenFile held(dir / "QFSCH.INI");
-        EXPECT_FALSE(ClearGXAPIFileName());
+        EXPECT_FALSE(ClearGXAPIFileName(kTest));
     }
-    readQFSchINI();
+    readQFSchINI(kTest);
     EXPECT_EQ(FaxSettings.GXAPIFileName, "C:\\out\\fax.tif");
-    EXPECT_TRUE(ClearGXAPIFileName());
+    EXPECT_TRUE(ClearGXAPIFileName(kTest));
 }
 
 TEST(Profile, LongValuesAreReadWhole)

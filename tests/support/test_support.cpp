@@ -252,3 +252,23 @@ SettingsFile::~SettingsFile()
 }
 
 void SettingsFile::Write(const std::string& text) { WriteFileText(Path(), text); }
+
+namespace {
+
+std::string WindowsDirectoryOfTheTest;
+
+}  // namespace
+
+void SetTestWindowsDirectory(const std::string& directory)
+{
+    WindowsDirectoryOfTheTest = directory;
+}
+
+UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size)
+{
+    const std::string& directory = WindowsDirectoryOfTheTest;
+    if (directory.empty() || directory.size() >= size)
+        return 0;
+    lstrcpynA(buffer, directory.c_str(), static_cast<int>(size));
+    return static_cast<UINT>(directory.size());
+}

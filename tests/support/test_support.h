@@ -24,6 +24,11 @@ void WriteFileText(const std::string& path, const std::string& text);
 std::string ReadFileText(const std::string& path);
 bool FileExists(const std::string& path);
 
+// The Windows directory a test's settings are read from, given as GetWindowsDirectoryA
+// gives it (0 when none is set or it does not fit the buffer).
+void SetTestWindowsDirectory(const std::string& directory);
+UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size);
+
 // Directory of the running test program; the programs under test lie beside it.
 std::string BinDir();
 

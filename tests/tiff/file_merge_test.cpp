@@ -35,9 +35,11 @@ std::vector<std::uint8_t> ThreePages(int broken)
     return tiff.Bytes();
 }
 
-std::string MergeError(const std::string& dest, const std::vector<std::string>& sources)
+std::string MergeError(const std::string& dest, const std::vector<std::string>& sources,
+                       faxtiff::WriteFaults* faults = nullptr)
 {
-    return tifftest::ErrorOf([&] { faxtiff::AppendFiles(dest, sources, SaveCompression::Group4); });
+    return tifftest::ErrorOf(
+        [&] { faxtiff::AppendFiles(dest, sources, SaveCompression::Group4, faults); });
 }
 
 TEST(AppendFiles, ABrokenSourcePageLeavesTheDestinationAsItWas)
@@ -79,10 +81,9 @@ TEST(AppendFiles, ADestinationThatFailsAtAnyWriteKeepsItsOldPagesOnly)
             existing ? tifftest::ReadFileBytes(dest) : std::vector<std::uint8_t>{};
         int failing = 0;
         for (;; ++failing) {
-            faxtiff::seams::WritesBeforeFailure = failing;
-            std::string message = MergeError(dest, {source});
-            bool failed = faxtiff::seams::WritesBeforeFailure == -1;
-            faxtiff::seams::WritesBeforeFailure = -1;
+            faxtiff::WriteFaults faults{failing};
+            std::string message = MergeError(dest, {source}, &faults);
+            bool failed = faults.writesBeforeFailure == -1;
             if (!failed) {
                 ASSERT_EQ(message, "no error");
                 break;

@@ -21,15 +21,16 @@ TEST(File, WritesWhatItSaysAndNothingElse)
     tifftest::ScratchDir dir;
     std::string path = dir / "a.tif";
     {
-        File file = File::Create(path);
+        faxtiff::WriteFaults faults;
+        File file = File::Create(path, &faults);
         file.Write(0, Bytes({1, 2, 3, 4}));
-        faxtiff::seams::WritesBeforeFailure = 1;
+        faults.writesBeforeFailure = 1;
         file.Write(4, Bytes({5}));
         EXPECT_EQ(ErrorOf([&] {
                       file.Write(5, Bytes({6, 7}));
                   }).substr(0, 36),
                   "writing 2 bytes at offset 5 failed (");
-        EXPECT_EQ(faxtiff::seams::WritesBeforeFailure, -1);
+        EXPECT_EQ(faults.writesBeforeFailure, -1);
         file.Write(8, Bytes({9}));
         EXPECT_EQ(file.Size(), 9u);
         std::uint8_t back[3];

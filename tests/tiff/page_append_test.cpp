@@ -253,11 +253,11 @@ TEST(PageAppend, AFailedWriteIsReportedAndLeavesTheOldPages)
         {1, "linking the new page: writing 4 bytes at offset "}};
     for (const auto& [writesBefore, step] : failures) {
         {
-            faxtiff::PageAppender appender(path);
-            faxtiff::seams::WritesBeforeFailure = writesBefore;
+            faxtiff::WriteFaults faults;
+            faxtiff::PageAppender appender(path, std::nullopt, &faults);
+            faults.writesBeforeFailure = writesBefore;
             std::string message =
                 tifftest::ErrorOf([&] { appender.Append(FaxPage(2), SaveCompression::Group4); });
-            faxtiff::seams::WritesBeforeFailure = -1;
             EXPECT_TRUE(message.starts_with(path + ": " + step)) << message;
             EXPECT_TRUE(message.ends_with("; the file still holds its old pages")) << message;
         }
@@ -312,9 +312,8 @@ TEST(PageAppend, CleansUpTemporaryFilesAndRefusesADirectory)
     // A creation that fails removes its temporary file and leaves the old one.
     std::string page = dir / "page.tif";
     faxtiff::WritePage(page, FaxPage(1), SaveCompression::Group4);
-    faxtiff::seams::WritesBeforeFailure = 1;
-    EXPECT_THROW(faxtiff::WritePage(page, FaxPage(2), SaveCompression::Group4), TiffError);
-    faxtiff::seams::WritesBeforeFailure = -1;
+    faxtiff::WriteFaults faults{1};
+    EXPECT_THROW(faxtiff::WritePage(page, FaxPage(2), SaveCompression::Group4, &faults), TiffError);
     EXPECT_FALSE(tifftest::FileExists(page + ".partial"));
     EXPECT_EQ(faxtiff::LoadPage(page).Bitmap(), FaxPage(1).Bitmap());
 

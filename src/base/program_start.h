@@ -1,0 +1,13 @@
+#pragma once
+// Starting another program of the fax product.
+#include <string>
+
+#include <windows.h>
+
+// The pause before a start that failed is tried once more.
+constexpr DWORD kRestartPauseMs = 500;
+
+// WinExec, tried once more after pauseMs when it fails: under load a new process can die
+// in the loader before any of its code runs, which leaves nothing behind. True once the
+// program runs.
+bool StartProgram(const std::string& commandLine, UINT show, DWORD pauseMs = kRestartPauseMs);

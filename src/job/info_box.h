@@ -1,0 +1,5 @@
+#pragma once
+#include <string>
+
+// Modal "Information" box without owner; returns when the user closes it.
+void ShowInfoBox(const std::string& text);

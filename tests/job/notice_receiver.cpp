@@ -1,0 +1,41 @@
+#include "notice_receiver.h"
+
+namespace {
+
+constexpr char kClassName[] = "KelvarinJobNotices";
+
+}  // namespace
+
+NoticeReceiver::NoticeReceiver()
+{
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.lpszClassName = kClassName;
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowA(kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+NoticeReceiver::~NoticeReceiver() { DestroyWindow(window_); }
+
+bool NoticeReceiver::PumpUntil(int count)
+{
+    ULONGLONG deadline = GetTickCount64() + 10000;
+    while (count_ < count && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+    return count_ >= count;
+}
+
+LRESULT CALLBACK NoticeReceiver::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<NoticeReceiver*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message != WM_PRNPIPE_NOTIFY || !self || !self->job_)
+        return DefWindowProcA(window, message, wParam, lParam);
+    ++self->count_;
+    self->job_->WMPrnPipeNotify(wParam);
+    return 0;
+}
