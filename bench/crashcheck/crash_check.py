@@ -145,13 +145,20 @@ class Runner:
             if self.rec.files.get(path) == data:
                 os.utime(self.here(path), ns=(self.rec.mtimes[path], self.rec.mtimes[path]))
 
-    def wait_job(self, ini, queued, boxes):
-        """A job has ended when the scheduler logged a fax or a box ended it (a box about
-        left-out pages or a kept merged file comes before the hand-off)."""
+    def faxes_with(self, pages):
+        """How many faxes in the outbox hold one of the pages."""
+        return sum(1 for path in self.px.outbox.glob("FAX-*.TIF")
+                   if set(self.checker.files.pages(path.read_bytes()) or []) & set(pages))
+
+    def wait_job(self, ini, pages, before, boxes):
+        """A job has ended when its job file is gone and a fax with its pages reached the
+        outbox beyond the `before` there were (the scheduler may send an earlier fax
+        first), or a box ended it (a box about left-out pages or a kept merged file comes
+        before the hand-off)."""
         px = self.px
 
         def ended():
-            if px.queue_entries() > queued and not ini.exists():
+            if not ini.exists() and self.faxes_with(pages) > before:
                 return True
             return any(not b["text"].startswith(("Pages left out", "The merged file of an"))
                        for b in px.boxes_since(boxes))
@@ -168,14 +175,14 @@ class Runner:
         start_program(px)
         ini = self.here(self.rec.ini)
         if ini.exists():
-            queued = px.queue_entries()
+            before = self.faxes_with(self.checker.job_pages)
             px.send_raw(0, self.rec.ini_name)
             px.send_raw(1, px.win_path(self.here(self.rec.page_files[0])))
             px.send_raw(2, None)
-            self.wait_job(ini, queued, boxes)
+            self.wait_job(ini, self.checker.job_pages, before, boxes)
         text = px.soak / "texts" / "next.txt"
         text.write_text(page_text(random.Random(5), 1), newline="\r\n")
-        queued, boxes_next = px.queue_entries(), px.box_count()
+        boxes_next = px.box_count()
         result = px.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--pages", "1", px.win_path(text)])
         if result.returncode != 0:
             raise RuntimeError("printer: " + result.stderr)
@@ -183,7 +190,7 @@ class Runner:
         # Read before the program's pause after the end of the document is over.
         next_page = self.checker.files.pages(
             next_ini.with_name(next_ini.stem + "_P1.TIF").read_bytes())[0]
-        self.wait_job(next_ini, queued, boxes_next)
+        self.wait_job(next_ini, [next_page], 0, boxes_next)
         return self.account(px.boxes_since(boxes), next_page)
 
     def account(self, boxes, next_page):
@@ -210,10 +217,10 @@ class Runner:
                     found.setdefault("stranded", []).append("%s only in %s, no box" % (
                         label, ", ".join(self.watched.name(p) for p in holders)))
         # A whole fax that was not sent is named to the user, wherever else its pages are.
-        if unsent:
+        if any(n < len(self.checker.job_pages) for n in unsent):
             whole = set.intersection(
                 *[set(where.get(n, [])) for n in range(len(self.checker.job_pages))])
-            for path in sorted(whole):
+            for path in sorted(p for p in whole if not p.startswith(outbox)):
                 if self.watched.name(path).upper() not in said:
                     found.setdefault("stranded", []).append(
                         "the whole fax, unsent, in %s, no box" % self.watched.name(path))
