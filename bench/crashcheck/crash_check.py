@@ -99,18 +99,20 @@ class Checker:
 
     def shape(self, state):
         """What the program can tell apart in a state: which files, which pages each
-        holds (or unreadable), the other files' contents."""
+        readable one holds, the bytes of small other ones (job file, marker); unreadable
+        files of a block or more (cut images, cut copies) are alike but for being empty."""
         parts = []
         for path, data in sorted(state.files.items()):
+            pages = self.files.pages(data)
             if path.endswith("queue.log"):
                 parts.append((path,))
-            elif path.upper().endswith((".TIF", ".$$$")):
-                pages = self.files.pages(data)
-                held = ("broken", not data) if pages is None else tuple(
-                    self.job_pages.index(s) if s in self.job_pages else -1 for s in pages)
-                parts.append((path, held))
-            else:
+            elif pages is not None:
+                parts.append((path, tuple(self.job_pages.index(s) if s in self.job_pages else -1
+                                          for s in pages)))
+            elif len(data) < crash_model.BLOCK:
                 parts.append((path, hashlib.sha256(data).hexdigest()))
+            else:
+                parts.append((path, "unreadable"))
         return tuple(parts), tuple(sorted(state.folders))
 
 
