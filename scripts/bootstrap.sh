@@ -5,7 +5,7 @@ set -e
 need=""
 for pkg in cmake ninja-build g++ clang clang-format libclang-rt-14-dev googletest \
            g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-           wine wine64 wine32:i386 xvfb xauth libtiff-tools imagemagick nsis zip unzip; do
+           wine wine64 wine32:i386 xvfb xauth libtiff-tools imagemagick nsis zip unzip strace; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

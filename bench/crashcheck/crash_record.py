@@ -1,0 +1,145 @@
+"""Records one real print job of the installed program: the printer's files on the disk
+before the program acts (the baseline) and every file operation of the program, its
+scheduler and the wineserver (which deletes and renames for them) under strace."""
+import os
+import pathlib
+import random
+import re
+import signal
+import subprocess
+import time
+
+import crash_model
+from soak_prefix import Prefix, wait_for
+
+JOB_WAIT = 120
+PIPE_WAIT = 60
+
+
+def start_program(px):
+    """Starts TAVON.EXE and returns once its pipe takes a record (an unknown code, which
+    it ignores). Just after a copy was killed, a new one may still find it and end: it
+    is started again. A record sent while it starts can stay unread for good (its printer
+    waits in the pipe's flush): such a try is ended and made again."""
+    end = time.monotonic() + PIPE_WAIT
+    px.tavon = None
+    while time.monotonic() < end:
+        if px.tavon is None or px.tavon.poll() is not None:
+            px.tavon = px.start(["C:\\FAX\\PROG\\TAVON.EXE"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        try:
+            if px.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"], timeout=10).returncode == 0:
+                return
+        except subprocess.TimeoutExpired:
+            continue
+    raise TimeoutError("the program did not open its pipe")
+
+
+def page_text(rng, pages):
+    """Dense lines, so that each page's image spans several 4 KiB blocks."""
+    return "\f".join(
+        "CRASHCHECK page %d of %d\n" % (page, pages) +
+        "\n".join(" ".join("%08x" % rng.getrandbits(32) for _ in range(8)) for _ in range(50))
+        for page in range(1, pages + 1))
+
+
+class Watched:
+    """The folders a job's files live in: the spool, the private directory, the outbox."""
+
+    def __init__(self, px):
+        self.px = px
+        self.folders = [str(px.prog / "SPOOL"), str(px.private), str(px.outbox)]
+
+    def normalize(self, path):
+        path = path.replace(str(self.px.prefix / "dosdevices" / "c:"), str(self.px.c))
+        return os.path.normpath(path)
+
+    def name(self, path):
+        """The file's name as the program sees it (C:\\...)."""
+        return self.px.win_path(path)
+
+    def snapshot(self):
+        files, folders = {}, set()
+        for folder in self.folders:
+            for root, dirs, names in os.walk(folder):
+                folders.add(root)
+                for n in names:
+                    files[os.path.join(root, n)] = pathlib.Path(root, n).read_bytes()
+        return files, folders
+
+
+class Recording:
+    def __init__(self, win, work, pages):
+        self.work = pathlib.Path(work)
+        self.px = Prefix(win, self.work / "record", 1)
+        self.watched = Watched(self.px)
+        self.pages = pages
+
+    def run(self):
+        px = self.px
+        px.install()
+        px.stop()
+        subprocess.run(["wineserver", "-w"], env=px.env)
+        server = subprocess.Popen(["wineserver", "-f", "-p"], env=px.env)
+        try:
+            start_program(px)
+            trace = self.work / "job.strace"
+            tracer = subprocess.Popen(
+                ["strace", "-f", "-ttt", "-xx", "-s", "1048576", "-y", "-e",
+                 "trace=" + crash_model.MODELLED + "," + crash_model.UNMODELLED,
+                 "-o", str(trace), "-p", str(server.pid), "-p", str(px.tavon.pid)],
+                stderr=subprocess.PIPE, text=True)
+            attached = 0
+            while attached < 2:
+                line = tracer.stderr.readline()
+                if not line:
+                    raise RuntimeError("strace did not attach")
+                attached += " attached" in line
+            self.print_job()
+            ini = self.ini
+            # The scheduler's log line is its last act.
+            wait_for(lambda: px.queue_entries() > 0 and not ini.exists(), JOB_WAIT,
+                     "the recorded job did not reach the outbox")
+            tracer.send_signal(signal.SIGINT)
+            tracer.wait(timeout=60)
+            self.final, _ = self.watched.snapshot()
+        finally:
+            subprocess.run(["wineserver", "-k"], env=px.env)
+            server.wait(timeout=60)
+        self.ops = self.job_ops(trace)
+
+    def print_job(self):
+        px = self.px
+        text = px.soak / "texts" / "job.txt"
+        text.write_text(page_text(random.Random(11), self.pages), newline="\r\n")
+        result = px.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--pages", str(self.pages),
+                         px.win_path(text)])
+        if result.returncode != 0:
+            raise RuntimeError("printer: " + result.stderr)
+        # The program waits 4 s after the end of the document: the printer's files are
+        # taken as they are, all on the disk, before it acts.
+        self.snapshot_from = time.time()
+        self.files, self.folders = self.watched.snapshot()
+        self.mtimes = {p: os.stat(p).st_mtime_ns for p in self.files}
+        self.snapshot_to = time.time()
+        self.ini_name = re.match(r"(\S+\.INI): ", result.stdout).group(1)
+        self.ini = px.unix_path(self.ini_name)
+        self.page_files = [self.ini.with_name(self.ini.stem + "_P%d.TIF" % n)
+                           for n in range(1, self.pages + 1)]
+
+    def job_ops(self, trace):
+        ops = crash_model.parse_trace(trace, self.watched.folders, self.watched.normalize)
+        during = [op for op in ops if self.snapshot_from <= op.time <= self.snapshot_to]
+        if during:
+            raise RuntimeError("the program changed files while the baseline was taken: " +
+                               during[0].describe(self.watched.name))
+        ops = [op for op in ops if op.time > self.snapshot_to]
+        # Replayed whole, the operations must give the disk the job left.
+        replayed = crash_model.Disk(self.files, self.folders)
+        for i, op in enumerate(ops):
+            replayed.apply(op, i)
+        if replayed.contents() != self.final:
+            differ = sorted(set(replayed.contents().items()) ^ set(self.final.items()))
+            raise RuntimeError("the trace does not replay to the disk the job left: " +
+                               ", ".join(sorted({self.watched.name(p) for p, _ in differ})))
+        return ops
