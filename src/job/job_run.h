@@ -33,7 +33,7 @@ struct JobRun {
     std::vector<LeftOutPage> leftOut;
     // A left-out page image is still under the name its job file gives it.
     bool pagesLeftInPlace = false;
-    // The scheduler image found at the start is this job's merged file: a stopped run
-    // handed it on already.
+    // The scheduler image found at the start holds the bytes of the merged file, and the
+    // merge goes on with a stopped run of this same job: that run handed it on already.
     bool handedOnBeforeTheStop = false;
 };

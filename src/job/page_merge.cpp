@@ -91,6 +91,8 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
             run.mergedPages = *pages;
             return true;
         }
+        // Not this job's file: an image like it is another job's fax.
+        run.handedOnBeforeTheStop = false;
         std::string kept = KeepAside(run.MergedFileName);
         if (kept.empty()) {
             debug("merged file of an interrupted job could not be kept aside: " +
@@ -104,6 +106,7 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
         surroundings_.ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
         pages = 0;
     }
+    run.handedOnBeforeTheStop = false;
     run.mergedPages = pages.value_or(0);
     if (!jobStamp.empty() && !StartMergeMarker(run.marker, jobStamp))
         debug("merge marker could not be written: " + run.marker);

@@ -184,29 +184,36 @@ TEST_F(HandOff, AnImageNoSchedulerTookIsHandedToTheSchedulerAgain)
     EXPECT_TRUE(KeptName(SchedulerImage()).empty());
 }
 
-TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsNotSentAgain)
+TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsSentOnce)
 {
-    // The program stopped after the scheduler image was whole and before the job's
-    // files went; the job is sent again.
+    // The program stopped after the scheduler image was whole and before the job's files
+    // went; then the job is sent again, or a new job has taken its name.
     SettingsFile realSettings;
     realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
     InstallScheduler();
-    WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
-    ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
     std::string marker = Spool() + "\\JOB1.MRG";
-    ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
-    ASSERT_TRUE(RecordAppend(marker, 1, 0));
-    ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
-    EndDoc();
-    EXPECT_TRUE(infoBoxes.empty());
-    ASSERT_TRUE(WaitUntil([this] {
-        return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
-               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
-    }));
-    std::string log = ReadFileText(QueueLog());
-    EXPECT_EQ(log.find("queued "), log.rfind("queued ")) << "the fax went once";
-    for (const std::string& gone : {JobIni(), Merged(), marker, SchedulerImage()})
-        EXPECT_FALSE(FileExists(gone)) << gone;
+    for (bool resent : {true, false}) {
+        SCOPED_TRACE(resent ? "resent" : "a new job");
+        DeleteFileA(QueueLog().c_str());
+        WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
+        ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
+        ASSERT_TRUE(RecordAppend(marker, 1, 0));
+        ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
+        if (!resent)
+            WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
+        EndDoc();
+        ASSERT_TRUE(WaitUntil([this] {
+            return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
+                   !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+        }));
+        std::string log = ReadFileText(QueueLog());
+        EXPECT_EQ(log.find("queued ") == log.rfind("queued "), resent)
+            << "one fax for a resent job, the earlier fax and the new one otherwise:\n"
+            << log;
+        for (const std::string& gone : {JobIni(), Merged(), marker, SchedulerImage()})
+            EXPECT_FALSE(FileExists(gone)) << gone;
+    }
 }
 
 TEST_F(HandOff, AMergedFileThatStaysUnderItsNameKeepsTheNextJobOut)
