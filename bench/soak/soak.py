@@ -276,8 +276,7 @@ class Soak:
         if not self.print_job(job):
             return
         # Held from the first merged page (the settings were read) until after the clear.
-        wait_for(lambda: not self.page_image(job, 1).exists(), 60, "merge did not start")
-        self.px.hold("settings", self.px.settings)
+        self.px.hold_when_gone("settings", self.px.settings, self.page_image(job, 1))
         ini = self.px.unix_path(job["ini"])
         wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
         time.sleep(2.0)  # the other program keeps the settings file a while longer

@@ -11,7 +11,6 @@ import time
 HERE = pathlib.Path(__file__).resolve().parent
 SCRIPTS = HERE.parent.parent / "scripts"
 JOB_WAIT = 900
-SHARING_VIOLATION = 32
 HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe", "soakslow.exe"]
 
 
@@ -148,21 +147,20 @@ class Prefix:
         subprocess.run(["wineserver", "-k"], env=self.env)
 
     # ----- held files -----
-    def _command(self, line, busy_ok=False):
-        """True once done; False for a file another program has open (busy_ok)."""
+    def _command(self, line):
         self.holder.stdin.write(line + "\n")
         self.holder.stdin.flush()
         answer = self.holder.stdout.readline().split()
-        if busy_ok and answer[:1] == ["fail"] and answer[2:] == [str(SHARING_VIOLATION)]:
-            return False
         if not answer or answer[0] != "ok":
             raise RuntimeError("holder: %s -> %s" % (line, answer))
-        return True
 
     def hold(self, tag, path):
-        """Takes the file the moment the program, which may have it open now, lets go."""
-        line = "hold %s %s" % (tag, self.win_path(path))
-        wait_for(lambda: self._command(line, busy_ok=True), 60, "could not hold %s" % path)
+        self._command("hold %s %s" % (tag, self.win_path(path)))
+
+    def hold_when_gone(self, tag, path, gone):
+        """Holds the file from the moment the file gone is gone (and the program, which may
+        have it open then, lets go)."""
+        self._command("after %s %s %s" % (tag, self.win_path(gone), self.win_path(path)))
 
     def make_held(self, tag, win_path):
         self._command("make %s %s" % (tag, win_path))
