@@ -419,7 +419,7 @@ class Soak:
         else:
             # The printer gives the dead job up (its job file and unmerged pages go) and the
             # document is printed again as a new job, which takes the same job file name.
-            for page in left:
+            for page in kill["left"]:
                 self.page_image(job, page).unlink()
                 job["withdrawn"].append(page)
             self.px.unix_path(job["ini"]).unlink()
