@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """A soak of the installed program: N seeded print jobs, about one in three hit by a
 fault, then an account of every page: delivered (pixel-exact, in order), kept with a
-reason, or lost. Exit status 0 only with 0 lost, 0 foreign files touched, the program
-alive and answering, and its memory and handles within bound.
+reason, or lost. Exit status 0 only with no finding at all (no page lost, kept silently
+or delivered twice, no fax with another job's page or pages out of order, no fax-API
+entry left set unsaid), 0 foreign files touched, the program alive and answering, and
+its memory and handles within bound.
 
 Usage: soak.py WIN_BUILD_DIR WORK_DIR   (SOAK_JOBS, SOAK_SEED from the environment;
 SOAK_FAULTS=a,b runs just those faults after the clean jobs, to reproduce one)
@@ -29,9 +31,30 @@ ONLY = [f for f in os.environ.get("SOAK_FAULTS", "").split(",") if f]
 FAULTS = ["hold_page_brief", "hold_page_whole", "page_missing", "page_not_tiff",
           "output_not_tif", "fax_api", "fax_api_flip", "handoff_held", "settings_held",
           "scheduler_missing", "second_printer", "pipe_stall", "pipe_flood",
-          "kill_merge", "disk_full_save", "disk_full_copy"]
+          "kill_merge", "disk_full_save", "disk_full_copy", "merged_held",
+          "scheduler_not_program", "slow_scheduler", "kill_removed"]
+# What a short run meets after its clean jobs, in a seeded order: the new faults and the
+# held settings file (not the whole-wait hold, whose 500001 open attempts alone take
+# minutes).
+SHORT_RUN_FAULTS = ["merged_held", "scheduler_not_program", "slow_scheduler", "kill_removed",
+                    "settings_held"]
 
+# Faults that need pages around the one they hit, or a merge long enough for another
+# program to take the settings file before the program clears its entry.
+MIN_PAGES = {"kill_merge": 3, "hold_page_brief": 3, "hold_page_whole": 3, "page_missing": 3,
+             "page_not_tiff": 3, "disk_full_save": 3, "merged_held": 3, "kill_removed": 3,
+             "settings_held": 10}
 JOB_TIMEOUT = 900.0        # the whole-wait hold spends 500001 open attempts (minutes)
+# A slow scheduler takes its image this long after its start: longer than the next job's
+# printing and 4 s pause, shorter than those and the 10 s the program then waits.
+SLOW_SCHEDULER_MS = (7000, 11000)
+NOT_A_PROGRAM = b"this is not a program\r\n" * 8
+CLEAR_FAILED_BOX = "The fax-API entry could not be cleared"
+LEFT_OUT_BOX = "Pages left out of the fax:"
+# Boxes after which a job goes no further: no scheduler started, or no merge at all.
+END_BOXES = ("Could not find scheduler.", "Could not create private image.",
+             "Printer output is not TIF", "Printer file name cannot be used", "The job lists",
+             "The merged file of an interrupted job is in use")
 MEMORY_GROWTH_BYTES = 16 * 1024 * 1024
 HANDLE_GROWTH = 32
 
@@ -96,30 +119,28 @@ class Soak:
         return ini.with_name(ini.stem + "_P%d.TIF" % page)
 
     def wait_done(self, job, queued_before, boxes_before, job_file_stays=False):
-        """The job has ended when its job file is gone (or may stay: a page of it was left
-        in place) and its fax reached the outbox, the fax-API file, or the scheduler's
-        image, or a box said why not."""
+        """The job has ended when a box said it goes no further, or when its job file is
+        gone (or may stay: a page of it was left in place) and its hand-off is done: the
+        fax-API entry emptied (or a box said it could not be), or the scheduler took the
+        image and logged it. Boxes shown on the way (pages left out, an earlier job's fax
+        or merged file kept, a failed copy) do not end it."""
         ini = self.px.unix_path(job["ini"])
 
         def ended():
+            boxes = [box["text"] for box in self.px.boxes_since(boxes_before)]
+            if any(text.startswith(END_BOXES) for text in boxes):
+                return True
             if ini.exists() and not job_file_stays:
                 return False
-            if self.px.queue_entries() > queued_before:
-                return True
-            if job["expect_api"] and not self.px.api_entry() and \
-                    self.px.unix_path(job["expect_api"]).exists():
-                return True
-            if not self.px.scheduler_present() and self.px.scheduler_image().exists():
-                return True
-            return self.px.box_count() > boxes_before
+            if job["expect_api"]:
+                return not self.px.api_entry() or any(CLEAR_FAILED_BOX in text for text in boxes)
+            return self.px.queue_entries() > queued_before and \
+                not self.px.scheduler_image().exists()
         wait_for(ended, JOB_TIMEOUT, "job %d did not end" % job["id"])
 
     def run_job(self, index):
         fault = self.schedule[index]
-        pages = self.rng.randint(1, 30)
-        if fault in ("kill_merge", "hold_page_brief", "hold_page_whole", "page_missing",
-                     "page_not_tiff", "settings_held", "disk_full_save"):
-            pages = max(pages, 3)
+        pages = max(self.rng.randint(1, 30), MIN_PAGES.get(fault, 1))
         job = self.new_job(fault, pages)
         queued_before = self.px.queue_entries()
         boxes_before = self.px.box_count()
@@ -134,7 +155,20 @@ class Soak:
         self.settle_boxes()
         job["boxes"] = self.px.boxes_since(boxes_before)
         job["seconds"] = time.monotonic() - start
+        self.check_api_entry(job)
         return job
+
+    def check_api_entry(self, job):
+        """A [GXAPI] FileName left set sends the next fax to the fax API again: a box must
+        have said so. The user (here the soak) then empties it."""
+        entry = self.px.api_entry()
+        if not entry:
+            return
+        if not any(CLEAR_FAILED_BOX in box["text"] for box in job["boxes"]):
+            self.findings.append(
+                "job %d (%s): [GXAPI] FileName=%s left set and no box said so; the next job "
+                "would go to the fax API again" % (job["id"], job["fault"], entry))
+        self.px.set_api_entry("")
 
     def settle_boxes(self):
         """Every box the program showed has been answered before the next job."""
@@ -159,11 +193,19 @@ class Soak:
             return
         self.px.hold("page", self.page_image(job, page))
         # Let go once the box names the page left out: while the user reads it, or after.
-        wait_for(lambda: self.px.box_count() > boxes_before, JOB_TIMEOUT,
-                 "no box for job %d's held page" % job["id"])
+        queued = self.wait_left_out_box(job, boxes_before)
         self.px.release("page")
         # Then the fax without it (that box does not end the job).
-        self.wait_done(job, queued_before, self.px.box_count(), job_file_stays=True)
+        self.wait_done(job, queued, self.px.box_count(), job_file_stays=True)
+
+    def wait_left_out_box(self, job, boxes_before):
+        """Waits for the box naming pages left out: the merge has ended, the hand-off not
+        begun. Returns the scheduler's log length then, which counts any fax of an earlier
+        job the program handed on before the merge."""
+        wait_for(lambda: any(box["text"].startswith(LEFT_OUT_BOX)
+                             for box in self.px.boxes_since(boxes_before)),
+                 JOB_TIMEOUT, "no box for job %d's pages left out" % job["id"])
+        return self.px.queue_entries()
 
     def fault_page_missing(self, job, queued_before, boxes_before):
         page = self.rng.randint(1, job["pages"])
@@ -234,28 +276,52 @@ class Soak:
         if not self.print_job(job):
             return
         # Held from the first merged page (the settings were read) until after the clear.
-        wait_for(lambda: not self.page_image(job, 1).exists(), 60, "merge did not start")
-        self.px.hold("settings", self.px.settings)
+        self.px.hold_when_gone("settings", self.px.settings, self.page_image(job, 1))
         ini = self.px.unix_path(job["ini"])
         wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
         time.sleep(2.0)  # the other program keeps the settings file a while longer
         self.px.release("settings")
-        said = any("fax-API entry could not be cleared" in box["text"]
-                   for box in self.px.boxes_since(boxes_before))
-        if self.px.api_entry() and not said:
-            self.findings.append(
-                "job %d: the settings file held during the clear left [GXAPI] FileName=%s set "
-                "and no box said so; the next job would go to the fax API again" %
-                (job["id"], self.px.api_entry()))
-        if self.px.api_entry():
-            self.px.set_api_entry("")
+        # The clear comes after the job file went: the job has ended once the entry is
+        # empty, or once the box that says it is not was answered (the program tries once
+        # more after it). An entry still set then, with no box, is the fault check_api_entry
+        # reports.
+        def cleared_or_said():
+            boxes, closed = self.px.read_boxes()
+            return not self.px.api_entry() or any(
+                CLEAR_FAILED_BOX in box["text"] and box["hwnd"] in closed
+                for box in boxes[boxes_before:])
+        try:
+            wait_for(cleared_or_said, 30, "entry still set")
+        except TimeoutError:
+            pass  # check_api_entry reports it
 
     def fault_scheduler_missing(self, job, queued_before, boxes_before):
         self.px.hide_scheduler()
         if self.print_job(job):
             self.wait_done(job, queued_before, boxes_before)
         self.px.restore_scheduler()
-        self.scheduler_returned = True
+
+    def fault_scheduler_not_program(self, job, queued_before, boxes_before):
+        """QUEUEMGR.EXE is there but is no program: both starts fail, a box says "Could not
+        find scheduler." and the fax waits as the scheduler's image for the next job, which
+        starts the scheduler for it once more."""
+        self.px.hide_scheduler(NOT_A_PROGRAM)
+        if self.print_job(job):
+            self.wait_done(job, queued_before, boxes_before)
+        self.px.restore_scheduler()
+
+    def fault_slow_scheduler(self, job, queued_before, boxes_before):
+        """A scheduler still at work: it takes its image seconds after its start. The next
+        job, printed at once, finds the image there and waits for it."""
+        self.px.slow_scheduler(self.rng.randint(*SLOW_SCHEDULER_MS))
+        if self.print_job(job):
+            ini = self.px.unix_path(job["ini"])
+            wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
+            other = self.new_job("slow_scheduler(next)", self.rng.randint(1, 30))
+            if self.print_job(other):
+                # Both faxes queued: the slow starts of both jobs have run the scheduler.
+                self.wait_done(other, queued_before + 1, boxes_before)
+        self.px.restore_scheduler()
 
     def fault_second_printer(self, job, queued_before, boxes_before):
         other = self.new_job(None, self.rng.randint(1, 30))
@@ -290,27 +356,70 @@ class Soak:
             self.wait_done(job, queued_before, boxes_before)
         flood.wait()
 
-    def fault_kill_merge(self, job, queued_before, boxes_before):
-        if not self.print_job(job):
-            return
+    def resend(self, job):
+        """The printer tells the program about the unfinished job again."""
+        self.px.send_raw(0, job["ini"])
+        self.px.send_raw(1, self.px.win_path(self.page_image(job, 1)))
+        self.px.send_raw(2, "")
+
+    def kill_in_merge(self, job, mode, remove_a_page=False):
+        """Ends the program the moment the merge has taken a seeded page, and starts it
+        again. With remove_a_page another program removes some other page of the job first."""
         stop_after = self.rng.randint(1, job["pages"] - 1)
-        self.px.program_killed(self.px.kill_program_when_gone(self.page_image(job, stop_after)))
+        killer = self.px.kill_program_when_gone(self.page_image(job, stop_after))
+        if remove_a_page:
+            page = self.rng.choice([p for p in range(1, job["pages"] + 1) if p != stop_after])
+            self.page_image(job, page).unlink()
+            job["removed"].append(page)
+        self.px.program_killed(killer)
         merged = self.px.unix_path(job["ini"]).with_suffix(".TIF")
         left = [p for p in range(1, job["pages"] + 1) if self.page_image(job, p).exists()]
         kill = {"job": job["id"], "merged_pages": self.px.page_count(merged), "left": left,
-                "mode": "reprint" if len(self.kills) % 2 else "resend"}
+                "mode": mode}
         self.kills.append(kill)
         self.px.start_program()
+        return kill
+
+    def fault_kill_removed(self, job, queued_before, boxes_before):
+        """A page removed by another program, then the program killed in the merge and the
+        job resent: the box names the removed page, no page goes in twice."""
+        if not self.print_job(job):
+            return
+        self.kill_in_merge(job, "resend, a page removed", remove_a_page=True)
+        self.resend(job)
+        self.wait_done(job, queued_before, boxes_before)
+
+    def fault_merged_held(self, job, queued_before, boxes_before):
+        """Another program opens the merged file without sharing while the job reports its
+        last page left out (removed), and keeps it through the hand-off: the fax is not
+        sent, and the merged file is kept aside, or stays with its job file; then, let go,
+        the job sent again hands it on."""
+        if not self.print_job(job):
+            return
+        self.page_image(job, job["pages"]).unlink()
+        job["removed"].append(job["pages"])
+        queued = self.wait_left_out_box(job, boxes_before)
+        ini = self.px.unix_path(job["ini"])
+        self.px.hold("merged", ini.with_suffix(".TIF"))
+        self.wait_done(job, queued, boxes_before, job_file_stays=True)
+        self.px.release("merged")
+        if ini.exists():
+            self.settle_boxes()
+            queued, boxes = self.px.queue_entries(), self.px.box_count()
+            self.resend(job)
+            self.wait_done(job, queued, boxes)
+
+    def fault_kill_merge(self, job, queued_before, boxes_before):
+        if not self.print_job(job):
+            return
+        kill = self.kill_in_merge(job, "reprint" if len(self.kills) % 2 else "resend")
         if kill["mode"] == "resend":
-            # The printer tells the program about the unfinished job again.
-            self.px.send_raw(0, job["ini"])
-            self.px.send_raw(1, self.px.win_path(self.page_image(job, 1)))
-            self.px.send_raw(2, "")
+            self.resend(job)
             self.wait_done(job, queued_before, boxes_before)
         else:
             # The printer gives the dead job up (its job file and unmerged pages go) and the
             # document is printed again as a new job, which takes the same job file name.
-            for page in left:
+            for page in kill["left"]:
                 self.page_image(job, page).unlink()
                 job["withdrawn"].append(page)
             self.px.unix_path(job["ini"]).unlink()
@@ -355,11 +464,9 @@ class Soak:
         if ONLY:
             return schedule + ONLY + [None]
         if JOBS <= 20:
-            # A short run still meets a handful of faults; not the whole-wait hold, whose
-            # 500001 open attempts alone take minutes.
-            picks = self.rng.sample([f for f in FAULTS if f != "hold_page_whole"], 5)
+            picks = list(SHORT_RUN_FAULTS)
+            self.rng.shuffle(picks)
             schedule += picks
-            schedule += [None] * 2
         return schedule
 
     def run(self):

@@ -11,7 +11,7 @@ import time
 HERE = pathlib.Path(__file__).resolve().parent
 SCRIPTS = HERE.parent.parent / "scripts"
 JOB_WAIT = 900
-HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe"]
+HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe", "soakslow.exe"]
 
 
 def wait_for(condition, timeout, what):
@@ -157,6 +157,11 @@ class Prefix:
     def hold(self, tag, path):
         self._command("hold %s %s" % (tag, self.win_path(path)))
 
+    def hold_when_gone(self, tag, path, gone):
+        """Holds the file from the moment the file gone is gone (and the program, which may
+        have it open then, lets go)."""
+        self._command("after %s %s %s" % (tag, self.win_path(gone), self.win_path(path)))
+
     def make_held(self, tag, win_path):
         self._command("make %s %s" % (tag, win_path))
 
@@ -237,17 +242,34 @@ class Prefix:
         return "\n".join(sorted(values))
 
     # ----- the scheduler -----
-    def scheduler_present(self):
-        return (self.prog / "QUEUEMGR.EXE").exists()
-
     def scheduler_image(self):
         return self.private / "FAX.$$$"
 
-    def hide_scheduler(self):
-        (self.prog / "QUEUEMGR.EXE").rename(self.soak / "QUEUEMGR.EXE")
+    def hide_scheduler(self, stand_in=None):
+        """Sets the scheduler aside, beside itself (so it still finds its outbox), and puts
+        the bytes stand_in, if any, in its place."""
+        (self.prog / "QUEUEMGR.EXE").rename(self.prog / "QUEUEMGR-ASIDE.EXE")
+        if stand_in is not None:
+            (self.prog / "QUEUEMGR.EXE").write_bytes(stand_in)
+
+    def slow_scheduler(self, delay_ms):
+        """In the scheduler's place, soakslow: it runs the scheduler delay_ms after each
+        start."""
+        (self.soak / "slow.txt").write_text(str(delay_ms))
+        self.hide_scheduler((self.soak / "soakslow.exe").read_bytes())
+
+    def slow_starts_ended(self):
+        try:
+            lines = (self.soak / "slow.log").read_text().split()
+        except FileNotFoundError:
+            return True
+        return lines.count("start") == lines.count("end")
 
     def restore_scheduler(self):
-        (self.soak / "QUEUEMGR.EXE").rename(self.prog / "QUEUEMGR.EXE")
+        """Once every slow start has run the scheduler set aside, puts it back."""
+        wait_for(self.slow_starts_ended, JOB_WAIT, "a slow scheduler did not end")
+        (self.prog / "QUEUEMGR.EXE").unlink(missing_ok=True)
+        (self.prog / "QUEUEMGR-ASIDE.EXE").rename(self.prog / "QUEUEMGR.EXE")
 
     # ----- the small disk -----
     def empty_small_disk(self):
