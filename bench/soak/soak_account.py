@@ -148,6 +148,8 @@ def account(soak, foreign_before, foreign_after):
     touched = sorted(k for k in set(foreign_before) | set(foreign_after)
                      if foreign_before.get(k) != foreign_after.get(k))
     return {"counts": counts, "findings": findings, "foreign": touched}
+
+
 def passed(result, memory_ok):
     """Strict: a run that found anything fails, so no finding is printed beside a PASS."""
     counts = result["counts"]
