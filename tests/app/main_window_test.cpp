@@ -218,8 +218,11 @@ TEST_F(MainWindow, KeysGoToTheLogPane)
     auto tavon = Start(" /D");
     HWND window = MainWindowOf(tavon->Id());
     ASSERT_TRUE(window);
-    HWND console = FindWindowExA(window, nullptr, "TConsole", nullptr);
-    ASSERT_TRUE(console);
+    // The children are made after the main window itself.
+    HWND console = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        return (console = FindWindowExA(window, nullptr, "TConsole", nullptr)) != nullptr;
+    }));
     DWORD thread = GetWindowThreadProcessId(window, nullptr);
     // Focus moves to the main window whenever it is activated, here by being shown.
     GUITHREADINFO gui{sizeof gui};
