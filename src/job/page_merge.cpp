@@ -91,8 +91,6 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
             run.mergedPages = *pages;
             return true;
         }
-        // Not this job's file: an image like it is another job's fax.
-        run.handedOnBeforeTheStop = false;
         std::string kept = KeepAside(run.MergedFileName);
         if (kept.empty()) {
             debug("merged file of an interrupted job could not be kept aside: " +
@@ -106,6 +104,7 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
         surroundings_.ShowInfoBox("The merged file of an interrupted job was kept as " + kept);
         pages = 0;
     }
+    // Not a stopped run of this job: an image like the file is another job's fax.
     run.handedOnBeforeTheStop = false;
     run.mergedPages = pages.value_or(0);
     if (!jobStamp.empty() && !StartMergeMarker(run.marker, jobStamp))
@@ -181,17 +180,16 @@ const char* TPrintJob::AppendPageImage(JobRun& run, std::int32_t pageNumber,
     }
     // A resent job must know whether this page went in before a stop: the marker says
     // so before the merged file can hold it.
-    bool recorded = RecordAppend(run.marker, pageNumber, run.mergedPages);
-    if (!recorded)
+    if (!RecordAppend(run.marker, pageNumber, run.mergedPages)) {
         debug("merge marker could not be written: " + run.marker);
-    else
-        debug("before im.saveAs = " + run.MergedFileName);
-    if (!recorded || !controlDoes([&] { im_.SaveAs(run.MergedFileName); })) {
-        if (recorded) {
-            debug("EXCEPTION: saving page: im.saveAs = " + run.MergedFileName);
-            // A failed save may still have linked the page: the file says.
-            run.mergedPages = PageCountOf(run.MergedFileName).value_or(run.mergedPages);
-        }
+        debug("page image kept: " + imageName);
+        return "could not be saved";
+    }
+    debug("before im.saveAs = " + run.MergedFileName);
+    if (!controlDoes([&] { im_.SaveAs(run.MergedFileName); })) {
+        debug("EXCEPTION: saving page: im.saveAs = " + run.MergedFileName);
+        // A failed save may still have linked the page: the file says.
+        run.mergedPages = PageCountOf(run.MergedFileName).value_or(run.mergedPages);
         debug("page image kept: " + imageName);
         return "could not be saved";
     }

@@ -117,7 +117,7 @@ TEST_F(PrnPipe, SilentAndDribblingClientsAreDroppedInTime)
             for (std::size_t at = 0; dribbling && !quit && at < record.size(); ++at) {
                 for (auto& client : held)
                     client->Write(record.substr(at, 1), 50);
-                Sleep(100);
+                Sleep(100);  // the clients' pace, not a wait for an outcome
             }
         });
 
