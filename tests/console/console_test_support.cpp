@@ -90,13 +90,16 @@ void Show(TConsole& console, int visibleCols, int visibleRows)
     console.RepaintNow();
 }
 
-void PumpMessages()
+void PressKey(HWND window, WORD key, bool ctrl, bool shift)
 {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    BYTE state[256];
+    GetKeyboardState(state);
+    state[VK_CONTROL] = ctrl ? 0x80 : 0;
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    SendMessageA(window, WM_KEYDOWN, key, 1);
+    state[VK_CONTROL] = state[VK_SHIFT] = 0;
+    SetKeyboardState(state);
 }
 
 std::vector<MSG> TakeQueued(HWND window, UINT number)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "console/console.h"
+#include "test_support.h"
 
 // A visible top-level window at the screen's top left that holds the consoles under
 // test. One serves the whole run: Wine without a window manager takes 2 s to hide one.
@@ -21,8 +22,8 @@ void Show(TConsole& console, int visibleCols, int visibleRows);
 // Resizes its client area to that many cells.
 void ResizeToCells(TConsole& console, int visibleCols, int visibleRows);
 
-// Handles every message already queued for this thread.
-void PumpMessages();
+// Sends the key down to the window with Ctrl and Shift held as asked, then lets them go.
+void PressKey(HWND window, WORD key, bool ctrl = false, bool shift = false);
 
 // Takes every queued message of that number for the window; returns them.
 std::vector<MSG> TakeQueued(HWND window, UINT message);

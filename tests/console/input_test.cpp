@@ -160,12 +160,12 @@ TEST_F(Input, BreakKeysCallDoBreak)
     EXPECT_TRUE(console.KeyPressed());
     EXPECT_EQ(console.breaks, 1);
     EXPECT_EQ(console.ReadKey(), '\x03') << "Ctrl+C is queued too";
-    SendMessageA(console.Handle(), WM_KEYDOWN, VK_CANCEL, 1);
+    PressKey(console.Handle(), VK_CANCEL);
     EXPECT_EQ(console.breaks, 2);
 
     console.SetOptions(coFixedPitchOnly);
     Type("\x03");
-    SendMessageA(console.Handle(), WM_KEYDOWN, VK_CANCEL, 1);
+    PressKey(console.Handle(), VK_CANCEL);
     PumpMessages();
     EXPECT_EQ(console.breaks, 2);
 }

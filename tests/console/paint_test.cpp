@@ -110,13 +110,7 @@ TEST_F(Painting, ScrolledPixelsMatchAFullRepaint)
         const std::pair<WORD, bool> keys[] = {{VK_END, false},   {VK_HOME, true}, {VK_NEXT, false},
                                               {VK_RIGHT, false}, {VK_LEFT, true}, {VK_END, true}};
         for (auto [key, ctrl] : keys) {
-            BYTE state[256];
-            GetKeyboardState(state);
-            state[VK_CONTROL] = ctrl ? 0x80 : 0;
-            SetKeyboardState(state);
-            SendMessageA(scrolled.Handle(), WM_KEYDOWN, key, 1);
-            state[VK_CONTROL] = 0;
-            SetKeyboardState(state);
+            PressKey(scrolled.Handle(), key, ctrl);
             EXPECT_TRUE(ScreenAsRepainted(scrolled))
                 << "after key " << key << (ctrl ? " with Ctrl" : "") << ", lazy " << int(lazy);
         }

@@ -9,18 +9,6 @@ namespace {
 
 class View : public ::testing::Test {
 protected:
-    void PressKey(WORD key, bool ctrl = false, bool shift = false)
-    {
-        BYTE state[256];
-        GetKeyboardState(state);
-        state[VK_CONTROL] = ctrl ? 0x80 : 0;
-        state[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(state);
-        SendMessageA(console.Handle(), WM_KEYDOWN, key, 1);
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-    }
-
     TConsole console;
 };
 
@@ -89,37 +77,37 @@ TEST_F(View, KeysMoveTheView)
 {
     Configure(console, coFixedPitchOnly, 80, 50);
     Show(console, 40, 10);
-    PressKey(VK_END);
+    PressKey(console.Handle(), VK_END);
     EXPECT_EQ(console.OriginX(), 40);
-    PressKey(VK_HOME);
+    PressKey(console.Handle(), VK_HOME);
     EXPECT_EQ(console.OriginX(), 0);
-    PressKey(VK_END, true);
+    PressKey(console.Handle(), VK_END, true);
     EXPECT_EQ(console.OriginY(), 40);
     EXPECT_EQ(console.OriginX(), 0);
-    PressKey(VK_HOME, true);
+    PressKey(console.Handle(), VK_HOME, true);
     EXPECT_EQ(console.OriginY(), 0);
 
-    PressKey(VK_RIGHT, true);
+    PressKey(console.Handle(), VK_RIGHT, true);
     EXPECT_EQ(console.OriginX(), 20) << "half the visible columns";
-    PressKey(VK_RIGHT);
+    PressKey(console.Handle(), VK_RIGHT);
     EXPECT_EQ(console.OriginX(), 21);
-    PressKey(VK_LEFT, true);
+    PressKey(console.Handle(), VK_LEFT, true);
     EXPECT_EQ(console.OriginX(), 1);
-    PressKey(VK_LEFT);
+    PressKey(console.Handle(), VK_LEFT);
     EXPECT_EQ(console.OriginX(), 0);
 
-    PressKey(VK_NEXT);
+    PressKey(console.Handle(), VK_NEXT);
     EXPECT_EQ(console.OriginY(), 10) << "the visible rows";
-    PressKey(VK_DOWN);
+    PressKey(console.Handle(), VK_DOWN);
     EXPECT_EQ(console.OriginY(), 11);
-    PressKey(VK_PRIOR);
-    PressKey(VK_UP);
+    PressKey(console.Handle(), VK_PRIOR);
+    PressKey(console.Handle(), VK_UP);
     EXPECT_EQ(console.OriginY(), 0);
 
-    PressKey(VK_DOWN, true);
-    PressKey(VK_NEXT, true);
+    PressKey(console.Handle(), VK_DOWN, true);
+    PressKey(console.Handle(), VK_NEXT, true);
     EXPECT_EQ(console.OriginY(), 0) << "Ctrl+Down and Ctrl+PgDn match nothing";
-    PressKey(VK_END, true, true);
+    PressKey(console.Handle(), VK_END, true, true);
     EXPECT_EQ(console.OriginX(), 40) << "Ctrl+Shift+End is a plain End";
     EXPECT_EQ(console.OriginY(), 0);
 }

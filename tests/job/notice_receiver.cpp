@@ -1,5 +1,7 @@
 #include "notice_receiver.h"
 
+#include "test_support.h"
+
 namespace {
 
 constexpr char kClassName[] = "KelvarinJobNotices";
@@ -20,14 +22,7 @@ NoticeReceiver::~NoticeReceiver() { DestroyWindow(window_); }
 
 bool NoticeReceiver::PumpUntil(int count)
 {
-    ULONGLONG deadline = GetTickCount64() + 10000;
-    while (count_ < count && GetTickCount64() < deadline) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&message);
-    }
-    return count_ >= count;
+    return PumpMessagesUntil([&] { return count_ >= count; }, 10000);
 }
 
 LRESULT CALLBACK NoticeReceiver::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

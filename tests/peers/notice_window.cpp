@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "product/prn_pipe.h"
+#include "test_support.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ NoticeWindow::NoticeWindow()
 
 NoticeWindow::~NoticeWindow()
 {
-    Drain();
+    PumpMessages();
     DestroyWindow(window_);
     CloseHandle(RefusedTwice);
 }
@@ -100,22 +101,7 @@ std::size_t NoticeWindow::Malformed() const { return MalformedBlocks; }
 
 bool NoticeWindow::PumpUntil(std::size_t count, DWORD timeoutMs)
 {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        Drain();
-        ULONGLONG now = GetTickCount64();
-        if (Received.size() >= count || now >= deadline)
-            return Received.size() >= count;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
-                                  QS_ALLINPUT);
-    }
-}
-
-void NoticeWindow::Drain()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
+    return PumpMessagesUntil([&] { return Received.size() >= count; }, timeoutMs);
 }
 
 BOOL WINAPI PostWithQueueLimit(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -31,8 +31,6 @@ public:
 
     // Handles messages until count notices have come; false when the time ran out.
     bool PumpUntil(std::size_t count, DWORD timeoutMs = 30000);
-    // Handles whatever is queued.
-    void Drain();
 
 private:
     HWND window_ = nullptr;

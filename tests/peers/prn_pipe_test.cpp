@@ -10,6 +10,7 @@
 #include "pipe_test_client.h"
 #include "prn_pipe_service.h"
 #include "product/prn_pipe.h"
+#include "test_support.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ protected:
     void TearDown() override
     {
         service.reset();
-        window.Drain();
+        PumpMessages();
         EXPECT_EQ(window.Malformed(), 0u);
     }
 

@@ -218,6 +218,30 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpMessages();
+        if (done())
+            return true;
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                  QS_ALLINPUT);
+    }
+}
+
 bool WaitForFile(const std::string& path, DWORD timeoutMs)
 {
     return WaitUntil([&] { return FileExists(path); }, timeoutMs);

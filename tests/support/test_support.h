@@ -66,6 +66,12 @@ void PressOk(HWND box);
 // false when the time ran out.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
 
+// Handles every message already queued for this thread.
+void PumpMessages();
+// Handles this thread's messages as they come until done() holds; false when the time
+// ran out.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
+
 // Waits until the file exists; false when the time ran out.
 bool WaitForFile(const std::string& path, DWORD timeoutMs = 15000);
 
