@@ -5,14 +5,22 @@
 # fresh Wine prefix; its lines are marked with its name.
 # Where the kernel cannot run 32-bit programs the 32-bit tree is skipped, loudly, unless
 # KELVARIN_REQUIRE_32BIT=1 makes that a failure.
-# Usage: run-tests.sh NATIVE_DIR WIN64_DIR WIN32_DIR
+# Each part's time goes to TIMES (see timed.sh), and the whole list is printed at the end.
+# Usage: run-tests.sh TIMES NATIVE_DIR WIN64_DIR WIN32_DIR
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
-native=$(cd "$1" && pwd)
-win64=$(cd "$2" && pwd)
-win32=$(cd "$3" && pwd)
+times=$1
+native=$(cd "$2" && pwd)
+win64=$(cd "$3" && pwd)
+win32=$(cd "$4" && pwd)
 
-ctest --test-dir "$native" --output-on-failure -j 2
+print_times() {
+    echo "run-tests: how long each part took:"
+    [ -f "$times" ] && sed 's/^/  /' "$times"
+}
+trap print_times EXIT
+
+"$here/timed.sh" "$times" "tests native" ctest --test-dir "$native" --output-on-failure -j 2
 
 # Runs one Windows tree's tests; its exit status goes to the file $2.
 run_windows_tree() {
@@ -28,7 +36,8 @@ run_windows_tree() {
     # Create the prefix once, before tests start in parallel.
     "$here/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
     status=0
-    ctest --test-dir "$win" --output-on-failure -j 2 || status=$?
+    "$here/timed.sh" "$times" "tests $(basename "$win")" \
+        ctest --test-dir "$win" --output-on-failure -j 2 || status=$?
     wineserver -k 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
     echo "$status" > "$2"
@@ -44,7 +53,8 @@ else
         exit 1
     fi
     echo "run-tests: *** $message ***" >&2
-    ctest --test-dir "$win32" --output-on-failure -L no-wine
+    "$here/timed.sh" "$times" "tests win32 (no Wine)" \
+        ctest --test-dir "$win32" --output-on-failure -L no-wine
 fi
 
 pids=""
