@@ -1,8 +1,8 @@
 #!/bin/sh
-# Runs every test: the native ctest tree, then the Windows trees (64-bit, 32-bit) under
-# Wine, side by side: their tests mostly wait on Wine and on the program, so the two
-# trees together take little longer than one. Each tree has its own X display and one
-# fresh Wine prefix; its lines are marked with its name.
+# Runs every test: the native ctest tree and the Windows trees (64-bit, 32-bit) under
+# Wine, all side by side: the Windows tests mostly wait on Wine and on the program, so
+# together they take little longer than the longest tree alone. Each Windows tree has
+# its own X display and one fresh Wine prefix. Each tree's lines are marked with its name.
 # Where the kernel cannot run 32-bit programs the 32-bit tree is skipped, loudly, unless
 # KELVARIN_REQUIRE_32BIT=1 makes that a failure.
 # Each part's time goes to TIMES (see timed.sh), and the whole list is printed at the end.
@@ -20,9 +20,10 @@ print_times() {
 }
 trap print_times EXIT
 
-"$here/timed.sh" "$times" "tests native" ctest --test-dir "$native" --output-on-failure -j 2
+run_native_tree() {
+    "$here/timed.sh" "$times" "tests native" ctest --test-dir "$native" --output-on-failure -j 2
+}
 
-# Runs one Windows tree's tests; its exit status goes to the file $2.
 run_windows_tree() {
     win=$1
     displayfile=$(mktemp)
@@ -40,10 +41,10 @@ run_windows_tree() {
         ctest --test-dir "$win" --output-on-failure -j 2 || status=$?
     wineserver -k 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
-    echo "$status" > "$2"
+    return "$status"
 }
 
-trees="$win64"
+trees="$native $win64"
 if "$here/runs-32bit.sh"; then
     trees="$trees $win32"
 else
@@ -57,16 +58,20 @@ else
         ctest --test-dir "$win32" --output-on-failure -L no-wine
 fi
 
+# Each tree's exit status goes to its file test-status.
 pids=""
-for win in $trees; do
-    name=$(basename "$win")
-    rm -f "$win/test-status"
-    { run_windows_tree "$win" "$win/test-status" 2>&1 | sed -u "s/^/[$name] /"; } &
+for tree in $trees; do
+    name=$(basename "$tree")
+    rm -f "$tree/test-status"
+    run=run_windows_tree
+    [ "$tree" = "$native" ] && run=run_native_tree
+    { { status=0; $run "$tree" || status=$?; echo "$status" > "$tree/test-status"; } 2>&1 |
+        sed -u "s/^/[$name] /"; } &
     pids="$pids $!"
 done
 wait $pids
 failed=""
-for win in $trees; do
-    [ "$(cat "$win/test-status" 2>/dev/null)" = 0 ] || failed="$failed $(basename "$win")"
+for tree in $trees; do
+    [ "$(cat "$tree/test-status" 2>/dev/null)" = 0 ] || failed="$failed $(basename "$tree")"
 done
-[ -z "$failed" ] || { echo "run-tests: Windows tests failed in:$failed" >&2; exit 1; }
+[ -z "$failed" ] || { echo "run-tests: tests failed in:$failed" >&2; exit 1; }
