@@ -42,7 +42,7 @@ SHORT_RUN_FAULTS = ["merged_held", "scheduler_not_program", "slow_scheduler", "k
 # Faults that need pages around the one they hit, or a merge long enough for another
 # program to take the settings file before the program clears its entry.
 MIN_PAGES = {"kill_merge": 3, "hold_page_brief": 3, "hold_page_whole": 3, "page_missing": 3,
-             "page_not_tiff": 3, "disk_full_save": 3, "merged_held": 3, "kill_removed": 3,
+             "page_not_tiff": 3, "disk_full_save": 4, "merged_held": 3, "kill_removed": 3,
              "settings_held": 10}
 JOB_TIMEOUT = 900.0        # the whole-wait hold spends 500001 open attempts (minutes)
 # A slow scheduler takes its image this long after its start: longer than the next job's
@@ -430,19 +430,26 @@ class Soak:
 
     def fault_disk_full_save(self, job, queued_before, boxes_before):
         self.px.empty_small_disk()
+        page = self.rng.randint(2, job["pages"] - 2)
         if not self.print_job(job, spool="S:\\SPOOL\\"):
             return
-        # Once the merged file holds its first page, another program fills the disk and
-        # takes whatever the merge frees (each merged page image is deleted) at once.
-        ini = self.px.unix_path(job["ini"])
-        wait_for(lambda: not self.page_image(job, 1).exists(), 60, "merge did not start")
-        filling = threading.Thread(target=self.px.keep_small_disk_full,
-                                   args=(0, lambda: not ini.exists()))
-        filling.start()
+        # Another program holds a page while the merge waits for it and fills the disk
+        # meanwhile; its links to the page images keep the merge's deletions from freeing
+        # room. So that page meets a full disk, or a later one: up to 4 KB of the merged
+        # file's last block is still free, and three pages take more.
+        links = self.px.small_disk / "links"
+        links.mkdir()
+        for number in range(1, job["pages"] + 1):
+            os.link(self.page_image(job, number), links / str(number))
+        self.px.hold("page", self.page_image(job, page))
+        wait_for(lambda: not self.page_image(job, page - 1).exists(), 60,
+                 "merge did not reach page %d" % page)
+        self.px.fill_small_disk(leave=0)
+        self.px.release("page")
         try:
             self.wait_done(job, queued_before, boxes_before)
         finally:
-            filling.join()
+            shutil.rmtree(links)
 
     def fault_disk_full_copy(self, job, queued_before, boxes_before):
         self.px.empty_small_disk()

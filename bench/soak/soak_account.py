@@ -2,6 +2,7 @@
 its decoded pixels, and the one table of the run."""
 import collections
 import hashlib
+import re
 
 import soak_pixels
 
@@ -54,13 +55,29 @@ def names_file(text, name):
 def names_page(job, page):
     """Whether a box of the job has the line of that page left out, naming the page's
     image or its kept file: "page <n> (<reason>): ...\\JOB<k>_P<n>.TIF" or
-    "...\\JOB<k>_P<n>-kept-...". The box log writes each line break as a backslash and n."""
+    "...\\JOB<k>_P<n>-kept-...", or gives its number past the pages it names: "and <m>
+    more: pages 11-12, 14". The box log writes each line break as a backslash and n."""
     if not job["ini"]:
         return False
     image = ("\\%s_P%d" % (job["ini"].rsplit("\\", 1)[-1].rsplit(".", 1)[0], page)).upper()
-    return any(line.startswith("page %d (" % page) and
-               (image + "." in line.upper() or image + "-KEPT-" in line.upper())
-               for box in job["boxes"] for line in box["text"].split("\\n"))
+    for box in job["boxes"]:
+        for line in box["text"].split("\\n"):
+            if line.startswith("page %d (" % page) and \
+                    (image + "." in line.upper() or image + "-KEPT-" in line.upper()):
+                return True
+            more = re.fullmatch(r"and \d+ more: pages ([\d, -]+)", line)
+            if more and in_runs(more.group(1), page):
+                return True
+    return False
+
+
+def in_runs(runs, page):
+    """Whether page numbers in runs ("3-5, 9") hold the page."""
+    for run in runs.split(", "):
+        first, _, last = run.partition("-")
+        if int(first) <= page <= int(last or first):
+            return True
+    return False
 
 
 def reported(soak, job, page, left):

@@ -133,6 +133,15 @@ def kept_page_named(run):
             "C:\\FAX\\PROG\\SPOOL\\JOB1_P2.TIF")
 
 
+def kept_page_in_the_numbers_past_those_named(run, numbers="2"):
+    run.fax([101])
+    run.fax([201, 202, 203])
+    run.keep("JOB1_P2-kept-1.TIF", [102])
+    run.keep("JOB1_P3-kept-1.TIF", [103])
+    run.box(1, "Pages left out of the fax:", "page 3 (in use by another program): "
+            "C:\\FAX\\PROG\\SPOOL\\JOB1_P3-kept-1.TIF", "and 1 more: pages " + numbers)
+
+
 def kept_file_named_by_a_later_job(run):
     run.fax([201, 202, 203])
     run.keep("FAX-kept-1.$$$", [101, 102, 103])
@@ -187,6 +196,12 @@ def main():
               lambda r: r["counts"]["kept-silently"] == 1),
         check("sound: kept page named by its box", kept_page_named,
               lambda r: r["counts"]["kept-with-reason"] == 1),
+        check("sound: kept page in the numbers past those the box names",
+              kept_page_in_the_numbers_past_those_named,
+              lambda r: r["counts"]["kept-with-reason"] == 2),
+        check("kept page, the numbers past those named give another",
+              lambda run: kept_page_in_the_numbers_past_those_named(run, "1, 4-9"),
+              lambda r: r["counts"]["kept-silently"] == 1),
         check("sound: kept file named by a later job's box", kept_file_named_by_a_later_job,
               lambda r: r["counts"]["kept-with-reason"] == 3),
         check("kept under a reused name, named only by another job's box",

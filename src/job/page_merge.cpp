@@ -1,5 +1,6 @@
 #include "job/print_job.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/exception.h"
@@ -14,8 +15,27 @@
 
 namespace {
 
-// The box names at most this many left-out pages; the log names them all.
+// The box names at most this many left-out pages with their files, and gives the numbers
+// of the rest; the log names them all.
 constexpr std::size_t kLeftOutPagesShown = 10;
+
+// "3-5, 9": the page numbers in runs.
+std::string PageRuns(std::vector<std::int32_t> numbers)
+{
+    std::sort(numbers.begin(), numbers.end());
+    std::string text;
+    for (std::size_t first = 0; first < numbers.size();) {
+        std::size_t last = first;
+        while (last + 1 < numbers.size() &&
+               std::int64_t{numbers[last + 1]} == std::int64_t{numbers[last]} + 1)
+            ++last;
+        text += (text.empty() ? "" : ", ") + std::to_string(numbers[first]);
+        if (last > first)
+            text += "-" + std::to_string(numbers[last]);
+        first = last + 1;
+    }
+    return text;
+}
 
 std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, const char* key)
 {
@@ -253,8 +273,12 @@ void TPrintJob::ReportLeftOutPages(JobRun& run)
         if (i < kLeftOutPagesShown)
             text += "\r\n" + line;
     }
-    if (pages.size() > kLeftOutPagesShown)
-        text += "\r\nand " + std::to_string(pages.size() - kLeftOutPagesShown) + " more";
+    if (pages.size() > kLeftOutPagesShown) {
+        std::vector<std::int32_t> rest;
+        for (std::size_t i = kLeftOutPagesShown; i < pages.size(); ++i)
+            rest.push_back(pages[i].number);
+        text += "\r\nand " + std::to_string(rest.size()) + " more: pages " + PageRuns(rest);
+    }
     surroundings_.ShowInfoBox(text);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (!kept[i].empty() || !FileExistsNamed(pages[i].image))

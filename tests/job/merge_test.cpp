@@ -155,6 +155,17 @@ TEST_F(Merge, PageHeldOpenByAnotherProcessIsSkippedAndStays)
     EXPECT_FALSE(console.Logged("before assigning im.picture = " + p2));
 }
 
+TEST_F(Merge, TheBoxGivesTheNumbersOfThePagesPastThoseItNames)
+{
+    WriteJob("1", "14", {{13, SpoolPage(1, "m.tif")}});
+    EndDoc();
+    EXPECT_TRUE(HasPages(SchedulerImage(), {1}));
+    ASSERT_FALSE(infoBoxes.empty());
+    const std::string& box = infoBoxes.front();
+    EXPECT_NE(box.find("\r\npage 10 (no image named): \r\n"), std::string::npos) << box;
+    EXPECT_EQ(box.substr(box.rfind("\r\n")), "\r\nand 3 more: pages 11-12, 14") << box;
+}
+
 TEST_F(Merge, CorruptPageIsLoggedLeftOutAndKept)
 {
     std::string p1 = SpoolPage(1, "a.tif");
