@@ -8,6 +8,7 @@
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
 #include "job/keep_aside.h"
+#include "job/merge_marker.h"
 #include "base/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
@@ -125,7 +126,10 @@ void TPrintJob::HandOffJob(const JobRun& run)
 {
     if (run.handedOnBeforeTheStop) {
         debug("fax handed on before the program stopped: " + run.MergedFileName);
-        DeliverMergedFile(run, "", false);
+        // The stopped run may not have told the fax-API side yet that the file is whole.
+        if (!run.handedOnTo.empty() && FaxSettings.GXAPIFileName == run.handedOnTo)
+            ClearFaxApiEntry(run.handedOnTo);
+        ClearUpJob(run, {.copied = true, .mergedStays = false});
     } else if (!FaxSettings.GXAPIFileName.empty()) {
         HandOffToFaxApi(run);
     } else {
@@ -133,15 +137,22 @@ void TPrintJob::HandOffJob(const JobRun& run)
     }
 }
 
+// The entry is emptied before the job's files go: once it is, the fax-API side may take
+// the file, and a job sent again after a stop in between must not hand it on twice. The
+// marker says so to it.
 void TPrintJob::HandOffToFaxApi(const JobRun& run)
 {
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    DeliverMergedFile(run, target, true);
+    bool merged = FileExistsNamed(run.MergedFileName);
+    Delivery delivery = DeliverMergedFile(run, target, true);
+    if (merged && delivery.copied && !RecordHandOn(run.marker, target))
+        debug("merge marker could not be written: " + run.marker);
     debug("deleted orvik temp files.  Before clearTessavel");
     ClearFaxApiEntry(target);
     debug("After clearTessavel");
+    ClearUpJob(run, delivery);
 }
 
 void TPrintJob::ClearFaxApiEntry(const std::string& target)
@@ -160,7 +171,7 @@ void TPrintJob::HandOffToScheduler(const JobRun& run)
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
     // Never over an image still there: that is another fax.
-    DeliverMergedFile(run, image, false);
+    ClearUpJob(run, DeliverMergedFile(run, image, false));
     // The image stays for a scheduler to come; the next job hands it on or keeps it aside.
     if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         if (FileExistsNamed(image))
@@ -175,22 +186,27 @@ void TPrintJob::HandOffToScheduler(const JobRun& run)
         surroundings_.ShowInfoBox("Could not find scheduler.");
 }
 
+TPrintJob::Delivery TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target,
+                                                 bool replace)
+{
+    bool copied =
+        !FileExistsNamed(run.MergedFileName) || CopyJobFile(run.MergedFileName, target, replace);
+    return {.copied = copied, .mergedStays = !copied && !KeepMergedFile(run)};
+}
+
 // The job file goes once the merged file is handed on or kept aside. While the merged
 // file stays under the job's name, so do its marker and its job file: no later job adds
 // to it, and the job sent again hands it on. While a page of the job stays under its own
 // name, so does the job file: the printer takes no job name that is still in use.
-void TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target, bool replace)
+void TPrintJob::ClearUpJob(const JobRun& run, Delivery delivery)
 {
-    bool copied = run.handedOnBeforeTheStop || !FileExistsNamed(run.MergedFileName) ||
-                  CopyJobFile(run.MergedFileName, target, replace);
-    bool mergedStays = !copied && !KeepMergedFile(run);
-    if (run.pagesLeftInPlace || mergedStays)
+    if (run.pagesLeftInPlace || delivery.mergedStays)
         debug("job file kept: " + run.jobIni);
     else
         DeleteNamedFile(run.jobIni);
-    if (mergedStays)
+    if (delivery.mergedStays)
         return;
-    if (copied)
+    if (delivery.copied)
         DeleteNamedFile(run.MergedFileName);
     DeleteNamedFile(run.marker);
 }

@@ -33,7 +33,9 @@ struct JobRun {
     std::vector<LeftOutPage> leftOut;
     // A left-out page image is still under the name its job file gives it.
     bool pagesLeftInPlace = false;
-    // The scheduler image found at the start holds the bytes of the merged file, and the
-    // merge goes on with a stopped run of this same job: that run handed it on already.
+    // The merge goes on with a stopped run of this same job that handed the fax on
+    // already: the scheduler image found at the start holds the merged file's bytes, or
+    // the marker names the fax-API file it went to (handedOnTo).
     bool handedOnBeforeTheStop = false;
+    std::string handedOnTo;
 };

@@ -21,6 +21,8 @@ bool WriteMarker(const std::string& marker, DWORD disposition, const std::string
            FlushFileBuffers(file.Get());
 }
 
+constexpr std::string_view kHandedOnTo = "handed on to ";
+
 template <typename Number>
 bool ParseNumber(std::string_view text, Number& number)
 {
@@ -63,13 +65,17 @@ std::optional<MergeMarker> ReadMergeMarker(const std::string& marker)
         if (next == std::string::npos)
             break;
         std::string_view line(text.data() + at + 1, next - at - 1);
+        at = next;
+        if (line.starts_with(kHandedOnTo)) {
+            read.handedOnTo = line.substr(kHandedOnTo.size());
+            continue;
+        }
         std::size_t blank = line.find(' ');
         MergeMarker::Append append{};
         if (blank == std::string_view::npos || !ParseNumber(line.substr(0, blank), append.page) ||
             !ParseNumber(line.substr(blank + 1), append.pagesBefore))
             return std::nullopt;
         read.appends.push_back(append);
-        at = next;
     }
     return read;
 }
@@ -83,6 +89,11 @@ bool RecordAppend(const std::string& marker, std::int32_t page, std::size_t page
 {
     return WriteMarker(marker, OPEN_ALWAYS,
                        std::to_string(page) + " " + std::to_string(pagesBefore) + "\n");
+}
+
+bool RecordHandOn(const std::string& marker, const std::string& faxApiFile)
+{
+    return WriteMarker(marker, OPEN_ALWAYS, std::string(kHandedOnTo) + faxApiFile + "\n");
 }
 
 std::optional<std::set<std::int32_t>> PagesMerged(const MergeMarker& marker, std::size_t pagesNow)

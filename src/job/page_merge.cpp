@@ -109,6 +109,8 @@ bool TPrintJob::TakeMergedFile(JobRun& run, const std::string& jobStamp)
             if (!marker->appends.empty())
                 run.stoppedAt = marker->appends.back().page;
             run.mergedPages = *pages;
+            run.handedOnTo = marker->handedOnTo;
+            run.handedOnBeforeTheStop = run.handedOnBeforeTheStop || !run.handedOnTo.empty();
             return true;
         }
         std::string kept = KeepAside(run.MergedFileName);
@@ -255,7 +257,7 @@ bool TPrintJob::WaitExclusiveAccess(const std::string& imageName)
 // Each left-out image is kept aside before the driver's next job can take its name. One
 // still held by another program may be let go while the user reads the box: it is tried
 // once more after it. One still held then stays, and so does its job file (see
-// DeliverMergedFile).
+// ClearUpJob).
 void TPrintJob::ReportLeftOutPages(JobRun& run)
 {
     const std::vector<LeftOutPage>& pages = run.leftOut;

@@ -70,8 +70,15 @@ private:
     void HandOffJob(const JobRun& run);
     void HandOffToFaxApi(const JobRun& run);
     void HandOffToScheduler(const JobRun& run);
-    // Copies the merged file to target, then deletes the job file and the merged file.
-    void DeliverMergedFile(const JobRun& run, const std::string& target, bool replace);
+    // Copies the merged file to target, or keeps it aside when it cannot; then the job's
+    // files are cleared up as the result says.
+    struct Delivery {
+        bool copied;
+        // The merged file stays under the job's name.
+        bool mergedStays;
+    };
+    Delivery DeliverMergedFile(const JobRun& run, const std::string& target, bool replace);
+    void ClearUpJob(const JobRun& run, Delivery delivery);
     // Writes a copy beside destination, flushes it and puts it in destination's place
     // (replacing a file there only when asked), so no part of a file ever stands there.
     bool CopyJobFile(const std::string& source, const std::string& destination, bool replace);

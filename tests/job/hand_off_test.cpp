@@ -33,6 +33,13 @@ TEST_F(HandOff, FaxApiFileIsReplacedByteForByteAndTheEntryEmptied)
     WriteFileText(target, "old hand-off");
     WriteSettings("[GXAPI]\r\nFileName=" + target + "\r\n");
     MergedFileWithoutNewPages();
+    // Once the entry is empty the fax-API side may take the file: the job sent again after
+    // a stop then must know that it was handed on.
+    surroundings.clear = [&] {
+        std::optional<MergeMarker> marker = ReadMergeMarker(Spool() + "\\JOB1.MRG");
+        EXPECT_TRUE(FileExists(JobIni()) && marker && marker->handedOnTo == target);
+        return ClearGXAPIFileName(kTestSettings);
+    };
     EndDoc();
     EXPECT_EQ(ReadFileText(target), ReadFileText(SamplePage(2)));
     EXPECT_FALSE(FileExists(JobIni()));
@@ -213,6 +220,30 @@ TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsSentOnce)
             << log;
         for (const std::string& gone : {JobIni(), Merged(), marker, SchedulerImage()})
             EXPECT_FALSE(FileExists(gone)) << gone;
+    }
+}
+
+TEST_F(HandOff, AFaxApiFileHandedOnJustBeforeTheProgramStoppedIsHandedOnOnce)
+{
+    // The program stopped once the fax was whole in the fax-API file, before or after it
+    // emptied the entry; the fax-API side has taken the file, and the job is sent again.
+    std::string target = dir / "gxapi.tif";
+    std::string marker = Spool() + "\\JOB1.MRG";
+    for (bool emptied : {false, true}) {
+        SCOPED_TRACE(emptied ? "entry emptied" : "entry still set");
+        WriteSettings(emptied ? "" : "[GXAPI]\r\nFileName=" + target + "\r\n");
+        WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
+        ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
+        ASSERT_TRUE(RecordAppend(marker, 1, 0));
+        ASSERT_TRUE(RecordHandOn(marker, target));
+        EndDoc();
+        EXPECT_FALSE(FileExists(target)) << "handed on again";
+        EXPECT_FALSE(FileExists(SchedulerImage())) << "handed to the scheduler as well";
+        EXPECT_EQ(ReadFileText(dir / "QFSCH.INI").find(target), std::string::npos);
+        for (const std::string& gone : {JobIni(), Merged(), marker})
+            EXPECT_FALSE(FileExists(gone)) << gone;
+        EXPECT_TRUE(infoBoxes.empty());
     }
 }
 
