@@ -138,16 +138,16 @@ void TPrintJob::HandOffJob(const JobRun& run)
 }
 
 // The entry is emptied before the job's files go: once it is, the fax-API side may take
-// the file, and a job sent again after a stop in between must not hand it on twice. The
-// marker says so to it.
+// the file, and the job sent again after a stop in between must not hand it on twice.
+// The marker tells that job the file went.
 void TPrintJob::HandOffToFaxApi(const JobRun& run)
 {
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    bool merged = FileExistsNamed(run.MergedFileName);
+    bool hasMergedFile = FileExistsNamed(run.MergedFileName);
     Delivery delivery = DeliverMergedFile(run, target, true);
-    if (merged && delivery.copied && !RecordHandOn(run.marker, target))
+    if (hasMergedFile && delivery.copied && !RecordHandOn(run.marker, target))
         debug("merge marker could not be written: " + run.marker);
     debug("deleted orvik temp files.  Before clearTessavel");
     ClearFaxApiEntry(target);
