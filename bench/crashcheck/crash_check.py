@@ -311,27 +311,27 @@ class Runner:
 def chosen_states(rec, states):
     """For --short, crashes in order: on the scheduler's road, between a page's flush and
     the deletion of its image (page 2), and between the job file's deletion and the
-    scheduler's start; on the fax-API road, between the marker's naming the hand-off file
-    and the entry's emptying, and after that, before the job file's deletion, with the
-    hand-off file taken."""
+    scheduler's start; on the fax-API road, just before the entry's emptying, and the
+    first crash after which the fax-API side may have taken the hand-off file, taken."""
     ops = rec.ops
+    in_order = [s for s in states if s.model == "in-order"]
 
     def first(test):
         return [i for i, op in enumerate(ops) if test(op)][:1]
 
     if rec.api:
-        points = [(i, False) for i in first(lambda op: op.path == str(rec.px.settings))]
-        points += [(i, True) for i in first(
-            lambda op: op.kind == "unlink" and op.path == str(rec.ini))]
+        points = first(lambda op: op.path == str(rec.px.settings))
     else:
         page2 = str(rec.page_files[1])
-        points = [(i, False) for i in first(lambda op: op.kind == "unlink" and op.path == page2)]
-        points += [(i + 1, False) for i in first(
-            lambda op: op.kind == "unlink" and op.path == str(rec.ini))]
+        points = first(lambda op: op.kind == "unlink" and op.path == page2)
+        points += [i + 1 for i in first(lambda op: op.kind == "unlink" and op.path == str(rec.ini))]
     # The state a crash at that point leaves: the last one reached by then.
-    return [max((s for s in states if s.model == "in-order" and s.taken == taken and
-                 s.crash_at <= point), key=lambda s: s.crash_at)
-            for point, taken in points]
+    chosen = [max((s for s in in_order if not s.taken and s.crash_at <= point),
+                  key=lambda s: s.crash_at) for point in points]
+    taken = [s for s in in_order if s.taken]
+    if taken:
+        chosen.append(min(taken, key=lambda s: s.crash_at))
+    return chosen
 
 
 def describe(rec, state):
