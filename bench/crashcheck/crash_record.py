@@ -97,6 +97,7 @@ class Recording:
         for folder in self.watched.folders:
             os.makedirs(folder, exist_ok=True)
         px.set_api_entry(API_FILE if self.api else "")
+        self.other_settings = px.settings_without_entry()
         subprocess.run(["wineserver", "-w"], env=px.env)
         server = subprocess.Popen(["wineserver", "-f", "-p"], env=px.env)
         try:
@@ -126,9 +127,13 @@ class Recording:
     def ended(self):
         px = self.px
         if self.api:
-            # The entry emptied, then the job's files deleted, the marker last.
-            return not px.api_entry() and not any(
-                self.ini.with_suffix(s).exists() for s in (".INI", ".TIF", ".MRG"))
+            # The job's files deleted and the entry emptied, in either order. Wine writes
+            # the settings file anew, truncated first: it is done when every other key
+            # is back and the entry's key is there, empty.
+            text = px.settings.read_text(errors="replace")
+            return not any(self.ini.with_suffix(s).exists() for s in (".INI", ".TIF", ".MRG")) \
+                and not px.api_entry() and re.search(r"^FileName=", text, re.M | re.I) \
+                and px.settings_without_entry() == self.other_settings
         # The scheduler's log line is its last act.
         return px.queue_entries() > self.queued_before and not self.ini.exists()
 
