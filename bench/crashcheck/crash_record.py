@@ -94,10 +94,13 @@ class Recording:
     def run(self):
         px = self.px
         px.stop()
-        for folder in self.watched.folders:
+        # The fax-API side's folders are its own, there before any job (the outbox is the
+        # scheduler's to make).
+        for folder in (px.unix_path(API_FILE).parent, px.unix_path(SENT)):
             os.makedirs(folder, exist_ok=True)
-        px.set_api_entry(API_FILE if self.api else "")
-        self.other_settings = px.settings_without_entry()
+        if self.api:
+            px.set_api_entry(API_FILE)
+            self.other_settings = px.settings_without_entry()
         subprocess.run(["wineserver", "-w"], env=px.env)
         server = subprocess.Popen(["wineserver", "-f", "-p"], env=px.env)
         try:
