@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
-"""The power-cut check of a real job: records one print job of the installed program
-(crash_record), lays out every state a crash during it can leave on the disk in each
-model (crash_model), checks each state on its own (every page of the job readable
-somewhere; the merged file and the fax readable or absent), then starts the program on
-the states (each distinct outcome once), has the printer send the same job again and
-then one more, and checks the outbox and the boxes: no page sent twice, no page left in
-a fax or file nobody was told of.
+"""The power-cut check of a real job on each road: records one print job of the
+installed program by the scheduler's road and one by the fax-API road (crash_record),
+lays out every state a crash during each can leave on the disk in each model
+(crash_model), checks each state on its own (every page of the job readable somewhere;
+the merged file and the fax readable or absent), then starts the program on the states
+(each distinct outcome once), has the printer send the same job again and then one more,
+and checks the outbox, the fax-API side's sent faxes and the boxes: no page sent twice,
+no page left in a fax or file nobody was told of.
 
 Usage: crash_check.py WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short]
 --short: the offline checks of every state, and the program on the few states where a
-crash most plainly meets each road (a page merged but its image not yet deleted; the job
-file deleted before the scheduler took the fax).
+crash most plainly meets each road (see chosen_states).
 Exit status 0 only when no state loses, doubles, strands or breaks anything.
 """
 import hashlib
@@ -25,8 +25,9 @@ import threading
 import time
 
 import crash_model
-from crash_record import Recording, Watched, page_text, start_program, wait_for
+from crash_record import API_FILE, SENT, Recording, Watched, page_text, start_program, wait_for
 from soak_pixels import signatures
+from soak_prefix import Prefix, api_entry_in
 
 PAGES = 5
 JOB_END = 120
@@ -116,15 +117,67 @@ class Checker:
         return tuple(parts), tuple(sorted(state.folders))
 
 
+class Road:
+    """One recorded job, its crash states by model, and what was found in each."""
+
+    def __init__(self, rec, files):
+        self.rec = rec
+        self.checker = Checker(rec, files)
+        self.states = {m: crash_model.crash_states(rec.ops, rec.files, rec.folders, m,
+                                                   rec.watched.name)
+                       for m in crash_model.MODELS}
+        if rec.api:
+            for model, group in self.states.items():
+                self.states[model] = group + taken_twins(rec, group)
+        self.found = {(m, s.key): self.checker.offline(s)
+                      for m, group in self.states.items() for s in group}
+
+
+def taken_twins(rec, states):
+    """The fax-API side may take the hand-off file as soon as the entry is empty: where a
+    state has the entry empty on the disk and the file there, the same state with the file
+    taken before the power went."""
+    hand_off = str(rec.px.unix_path(API_FILE))
+    settings = str(rec.px.settings)
+    twins = []
+    for state in states:
+        if hand_off in state.files and not api_entry_in(state.files[settings].decode("latin-1")):
+            files = dict(state.files)
+            files[str(rec.px.unix_path(SENT) / sent_name(0))] = files.pop(hand_off)
+            twin = crash_model.State(state.model, state.crash_at, files, state.folders,
+                                     state.missing)
+            twin.taken = True
+            twins.append(twin)
+    return twins
+
+
+def sent_name(count):
+    """The name the fax-API side gives the fax it takes after count others."""
+    return "%d.TIF" % (count + 1)
+
+
+def held_open(path):
+    """Whether a process has the file open (a Wine handle's file is open in the
+    wineserver)."""
+    for fds in pathlib.Path("/proc").glob("[0-9]*/fd"):
+        try:
+            if any(os.readlink(fd) == str(path) for fd in fds.iterdir()):
+                return True
+        except OSError:
+            continue
+    return False
+
+
 class Runner:
     """A prefix with the installed program, where states are laid out and the job sent
-    again; one per worker."""
+    again; one per worker. record_px is the prefix the states were recorded in."""
 
-    def __init__(self, recording, checker, px, installed):
-        self.rec = recording
-        self.checker = checker
+    def __init__(self, record_px, px, installed):
+        self.record_px = record_px
         self.px = px
         self.watched = Watched(px)
+        self.hand_off = px.unix_path(API_FILE)
+        self.sent = px.unix_path(SENT)
         if not installed:
             px.install()    # with the person at the screen
             return
@@ -134,9 +187,9 @@ class Runner:
 
     def here(self, path):
         """The place in this prefix of a path in the recording's."""
-        return self.px.c / pathlib.Path(path).relative_to(self.rec.px.c)
+        return self.px.c / pathlib.Path(path).relative_to(self.record_px.c)
 
-    def lay_out(self, state):
+    def lay_out(self, rec, state):
         for folder in self.watched.folders:
             shutil.rmtree(folder, ignore_errors=True)
         for folder in sorted(state.folders):
@@ -144,44 +197,66 @@ class Runner:
         for path, data in state.files.items():
             self.here(path).write_bytes(data)
             # The job file's time is part of the merge marker's stamp.
-            if self.rec.files.get(path) == data:
-                os.utime(self.here(path), ns=(self.rec.mtimes[path], self.rec.mtimes[path]))
+            if rec.files.get(path) == data:
+                os.utime(self.here(path), ns=(rec.mtimes[path], rec.mtimes[path]))
 
-    def faxes_with(self, pages):
-        """How many faxes in the outbox hold one of the pages."""
-        return sum(1 for path in self.px.outbox.glob("FAX-*.TIF")
-                   if set(self.checker.files.pages(path.read_bytes()) or []) & set(pages))
+    def fax_api_side(self):
+        """Plays the fax API: takes the hand-off file to the sent place once the entry is
+        empty and the program has let go of it."""
+        if self.hand_off.exists() and not self.px.api_entry() and not held_open(self.hand_off):
+            self.hand_off.rename(self.sent / sent_name(len(list(self.sent.iterdir()))))
 
-    def wait_job(self, ini, pages, before, boxes):
-        """A job has ended when its job file is gone and a fax with its pages reached the
-        outbox beyond the `before` there were (the scheduler may send an earlier fax
-        first), or a box ended it (a box about left-out pages or a kept merged file comes
-        before the hand-off)."""
+    def faxes_with(self, checker, pages):
+        """How many faxes in the outbox and the fax-API side's sent place hold one of the
+        pages."""
+        faxes = list(self.px.outbox.glob("FAX-*.TIF")) + list(self.sent.glob("*.TIF"))
+        return sum(1 for path in faxes
+                   if set(checker.files.pages(path.read_bytes()) or []) & set(pages))
+
+    def wait_job(self, road, ini, pages, before, boxes):
+        """A job has ended when its job file is gone and its hand-off is done, or a box
+        ended it (a box about left-out pages or a kept merged file comes before the
+        hand-off). By the scheduler's road it is done when a fax with its pages reached
+        the outbox beyond the `before` there were (the scheduler may send an earlier fax
+        first); by the fax-API road when the entry is empty and the fax-API side took the
+        file (a fax handed on before the stop goes no further)."""
         px = self.px
 
         def ended():
-            if not ini.exists() and self.faxes_with(pages) > before:
+            self.fax_api_side()
+            if road.rec.api:
+                done = not px.api_entry() and not self.hand_off.exists()
+            else:
+                done = self.faxes_with(road.checker, pages) > before
+            if not ini.exists() and done:
                 return True
             return any(not b["text"].startswith(("Pages left out", "The merged file of an"))
                        for b in px.boxes_since(boxes))
         wait_for(ended, JOB_END, "the job did not end")
         wait_for(lambda: not px.open_boxes(), JOB_END, "a box stayed open")
 
-    def run(self, state):
+    def run(self, road, state):
         px = self.px
+        rec = road.rec
         if px.tavon:
             px.tavon.kill()
             px.tavon.wait(timeout=60)
-        self.lay_out(state)
+        self.lay_out(rec, state)
         boxes = px.box_count()
         start_program(px)
-        ini = self.here(self.rec.ini)
+        ini = self.here(rec.ini)
         if ini.exists():
-            before = self.faxes_with(self.checker.job_pages)
-            px.send_raw(0, self.rec.ini_name)
-            px.send_raw(1, px.win_path(self.here(self.rec.page_files[0])))
+            before = self.faxes_with(road.checker, road.checker.job_pages)
+            px.send_raw(0, rec.ini_name)
+            px.send_raw(1, px.win_path(self.here(rec.page_files[0])))
             px.send_raw(2, None)
-            self.wait_job(ini, self.checker.job_pages, before, boxes)
+            self.wait_job(road, ini, road.checker.job_pages, before, boxes)
+        if rec.api:
+            # The fax-API side asks for the next fax only once it has the last one.
+            self.fax_api_side()
+            if px.api_entry():
+                return self.account(road, px.boxes_since(boxes), None)
+            px.set_api_entry(API_FILE)
         text = px.soak / "texts" / "next.txt"
         text.write_text(page_text(random.Random(5), 1), newline="\r\n")
         boxes_next = px.box_count()
@@ -190,25 +265,28 @@ class Runner:
             raise RuntimeError("printer: " + result.stderr)
         next_ini = px.unix_path(result.stdout.split(": ")[0])
         # Read before the program's pause after the end of the document is over.
-        next_page = self.checker.files.pages(
+        next_page = road.checker.files.pages(
             next_ini.with_name(next_ini.stem + "_P1.TIF").read_bytes())[0]
-        self.wait_job(next_ini, [next_page], 0, boxes_next)
-        return self.account(px.boxes_since(boxes), next_page)
+        self.wait_job(road, next_ini, [next_page], 0, boxes_next)
+        return self.account(road, px.boxes_since(boxes), next_page)
 
-    def account(self, boxes, next_page):
+    def account(self, road, boxes, next_page):
+        """next_page None: no next job was printed."""
+        checker = road.checker
         contents, _ = self.watched.snapshot()
-        pages = self.checker.job_pages + [next_page]
-        labels = ["page %d" % (n + 1) for n in range(len(self.checker.job_pages))]
+        pages = checker.job_pages + ([next_page] if next_page else [])
+        labels = ["page %d" % (n + 1) for n in range(len(checker.job_pages))]
         labels.append("the next job's page")
-        where = self.checker.holders(contents, pages)
-        outbox = str(self.px.outbox) + "/"
+        where = checker.holders(contents, pages)
+        sent_places = (str(self.px.outbox) + "/", str(self.sent) + "/")
         said = " ".join(b["text"] for b in boxes).upper()
         found = {}
         unsent = []
-        for n, label in enumerate(labels):
+        for n in range(len(pages)):
+            label = labels[n]
             holders = sorted(set(where.get(n, [])))
-            sent = sum(self.checker.files.pages(contents[p]).count(pages[n])
-                       for p in holders if p.startswith(outbox))
+            sent = sum(checker.files.pages(contents[p]).count(pages[n])
+                       for p in holders if p.startswith(sent_places))
             if sent > 1:
                 found.setdefault("doubled", []).append("%s sent %d times" % (label, sent))
             elif not holders:
@@ -218,11 +296,12 @@ class Runner:
                 if not any(self.watched.name(p).upper() in said for p in holders):
                     found.setdefault("stranded", []).append("%s only in %s, no box" % (
                         label, ", ".join(self.watched.name(p) for p in holders)))
-        # A whole fax that was not sent is named to the user, wherever else its pages are.
-        if any(n < len(self.checker.job_pages) for n in unsent):
+        # A whole fax that was not sent (in the hand-off file with the entry still set,
+        # too) is named to the user, wherever else its pages are.
+        if any(n < len(checker.job_pages) for n in unsent):
             whole = set.intersection(
-                *[set(where.get(n, [])) for n in range(len(self.checker.job_pages))])
-            for path in sorted(p for p in whole if not p.startswith(outbox)):
+                *[set(where.get(n, [])) for n in range(len(checker.job_pages))])
+            for path in sorted(p for p in whole if not p.startswith(sent_places)):
                 if self.watched.name(path).upper() not in said:
                     found.setdefault("stranded", []).append(
                         "the whole fax, unsent, in %s, no box" % self.watched.name(path))
@@ -230,18 +309,29 @@ class Runner:
 
 
 def chosen_states(rec, states):
-    """For --short: in order, a crash between a page's flush and the deletion of its image
-    (page 2), and one between the job file's deletion and the scheduler's start."""
+    """For --short, crashes in order: on the scheduler's road, between a page's flush and
+    the deletion of its image (page 2), and between the job file's deletion and the
+    scheduler's start; on the fax-API road, just before the entry's emptying, and the
+    first crash after which the fax-API side may have taken the hand-off file, taken."""
     ops = rec.ops
-    name = rec.watched.name
-    page2 = name(rec.page_files[1])
-    points = [i for i, op in enumerate(ops) if op.kind == "unlink" and name(op.path) == page2][:1]
-    points += [i + 1 for i, op in enumerate(ops)
-               if op.kind == "unlink" and op.path == str(rec.ini)][:1]
     in_order = [s for s in states if s.model == "in-order"]
+
+    def first(test):
+        return [i for i, op in enumerate(ops) if test(op)][:1]
+
+    if rec.api:
+        points = first(lambda op: op.path == str(rec.px.settings))
+    else:
+        page2 = str(rec.page_files[1])
+        points = first(lambda op: op.kind == "unlink" and op.path == page2)
+        points += [i + 1 for i in first(lambda op: op.kind == "unlink" and op.path == str(rec.ini))]
     # The state a crash at that point leaves: the last one reached by then.
-    return [max((s for s in in_order if s.crash_at <= point), key=lambda s: s.crash_at)
-            for point in points]
+    chosen = [max((s for s in in_order if not s.taken and s.crash_at <= point),
+                  key=lambda s: s.crash_at) for point in points]
+    taken = [s for s in in_order if s.taken]
+    if taken:
+        chosen.append(min(taken, key=lambda s: s.crash_at))
+    return chosen
 
 
 def describe(rec, state):
@@ -253,6 +343,8 @@ def describe(rec, state):
         else "crash before op 0 (%s)" % after
     if state.missing:
         text += "; not on the disk: " + ", ".join(state.missing)
+    if state.taken:
+        text += "; the fax-API side had taken %s" % API_FILE
     return text
 
 
@@ -263,64 +355,66 @@ def main():
     work.mkdir(parents=True, exist_ok=True)
     started = time.monotonic()
 
-    rec = Recording(win, work, PAGES)
-    rec.run()
+    px = Prefix(win, work / "record", 1)
+    px.install()
     files = Files(native, work)
-    checker = Checker(rec, files)
-    print("crashcheck: recorded a %d-page job: %d file operations (%.0f s)" %
-          (PAGES, len(rec.ops), time.monotonic() - started), flush=True)
+    roads = []
+    for seed, api in ((11, False), (13, True)):
+        rec = Recording(px, PAGES, seed, api)
+        rec.run()
+        print("crashcheck: recorded a %d-page job by the %s road: %d file operations (%.0f s)" %
+              (PAGES, rec.road, len(rec.ops), time.monotonic() - started), flush=True)
+        roads.append(Road(rec, files))
+        print("crashcheck: %s states checked offline (%.0f s)" % (
+            " + ".join("%d %s" % (len(g), m) for m, g in roads[-1].states.items()),
+            time.monotonic() - started), flush=True)
 
-    states = {m: crash_model.crash_states(rec.ops, rec.files, rec.folders, m, rec.watched.name)
-              for m in crash_model.MODELS}
-    found = {}   # (model, state key) -> {kind: text}
-    for model, group in states.items():
-        for state in group:
-            found[(model, state.key)] = checker.offline(state)
-    print("crashcheck: %s states checked offline (%.0f s)" % (
-        " + ".join("%d %s" % (len(g), m) for m, g in states.items()),
-        time.monotonic() - started), flush=True)
-
-    everything = [s for g in states.values() for s in g]
-    to_run = chosen_states(rec, everything) if short else everything
     by_shape = {}
-    for state in to_run:
-        by_shape.setdefault(checker.shape(state), []).append(state)
-    outcomes = run_states(rec, checker, work, [group[0] for group in by_shape.values()])
-    for shape, group in by_shape.items():
-        outcome = outcomes[group[0].key]
+    for road in roads:
+        everything = [s for g in road.states.values() for s in g]
+        for state in chosen_states(road.rec, everything) if short else everything:
+            by_shape.setdefault((road.rec.road, road.checker.shape(state)), (road, []))[1].append(
+                state)
+    outcomes = run_states(px, work, [(road, group[0]) for road, group in by_shape.values()])
+    for road, group in by_shape.values():
+        outcome = outcomes[group[0]]
         for state in group:
             for kind, text in outcome.items():
-                found[(state.model, state.key)].setdefault(kind, text)
+                road.found[(state.model, state.key)].setdefault(kind, text)
     print("crashcheck: the program ran on %d distinct states (%.0f s)" % (
         len(by_shape), time.monotonic() - started), flush=True)
-    sys.exit(report(rec, states, found, outcomes, short, time.monotonic() - started))
+    failing = sum(report(road) for road in roads)
+    print("\ncrashcheck: %s, %.0f s: %s" % ("short" if short else "full",
+                                              time.monotonic() - started,
+                                              "FAIL" if failing else "PASS"))
+    sys.exit(1 if failing else 0)
 
 
-def run_states(rec, checker, work, states):
-    """Each state's outcome in the program, on WORKERS prefixes side by side."""
-    from soak_prefix import Prefix
+def run_states(record_px, work, items):
+    """Each (road, state)'s outcome in the program, by state, on WORKERS prefixes side by
+    side."""
     outcomes = {}
-    queue = list(states)
+    queue = list(items)
     lock = threading.Lock()
     errors = []
 
     def worker(index):
-        px = rec.px if index == 0 else Prefix(rec.px.win, work / ("replay%d" % index), 1)
+        px = record_px if index == 0 else Prefix(record_px.win, work / ("replay%d" % index), 1)
         try:
-            runner = Runner(rec, checker, px, installed=index == 0)
+            runner = Runner(record_px, px, installed=index == 0)
             while True:
                 with lock:
                     if not queue:
                         return
-                    state = queue.pop(0)
+                    road, state = queue.pop(0)
                 try:
-                    outcome, _ = runner.run(state)
+                    outcome, _ = runner.run(road, state)
                 except (TimeoutError, RuntimeError) as error:
                     outcome = {"stuck": str(error)}
                 with lock:
-                    outcomes[state.key] = outcome
+                    outcomes[state] = outcome
                     if len(outcomes) % 10 == 0:
-                        print("crashcheck: %d of %d states run" % (len(outcomes), len(states)),
+                        print("crashcheck: %d of %d states run" % (len(outcomes), len(items)),
                               flush=True)
         except Exception as error:  # noqa: BLE001 - reported, and the run fails
             print("crashcheck: worker %d: %r" % (index, error), file=sys.stderr, flush=True)
@@ -329,7 +423,7 @@ def run_states(rec, checker, work, states):
             px.stop()
 
     threads = [threading.Thread(target=worker, args=(i,))
-               for i in range(min(WORKERS, max(len(states), 1)))]
+               for i in range(min(WORKERS, max(len(items), 1)))]
     for t in threads:
         t.start()
     for t in threads:
@@ -339,8 +433,10 @@ def run_states(rec, checker, work, states):
     return outcomes
 
 
-def report(rec, states, found, outcomes, short, seconds):
-    print()
+def report(road):
+    """Prints the road's table and its failing states; returns how many fail."""
+    rec, states, found = road.rec, road.states, road.found
+    print("\nthe %s road:" % rec.road)
     print("%-9s %7s %13s %15s %26s %24s" % ("model", "states", "losing a page", "doubling a page",
                                            "stranding a fax unsaid", "broken merged file/fax"))
     failing = 0
@@ -367,9 +463,7 @@ def report(rec, states, found, outcomes, short, seconds):
         models = sorted({m for m, _ in entries}, key=crash_model.MODELS.index)
         print("- %s: %s\n    %d state(s) [%s]; e.g. %s: %s" % (
             kind, text, len(entries), ", ".join(models), model, describe(rec, state)))
-    print("\ncrashcheck: %s, %.0f s: %s" % ("short" if short else "full", seconds,
-                                              "FAIL" if failing else "PASS"))
-    return 1 if failing else 0
+    return failing
 
 
 if __name__ == "__main__":

@@ -254,6 +254,9 @@ def _choices(pieces):
 
 
 class State:
+    # Set on a state whose fax-API hand-off file the fax-API side took before the crash.
+    taken = False
+
     def __init__(self, model, crash_at, files, folders, missing):
         self.model = model
         self.crash_at = crash_at      # the number of operations that happened

@@ -1,6 +1,7 @@
 """Records one real print job of the installed program: the printer's files on the disk
 before the program acts (the baseline) and every file operation of the program, its
-scheduler and the wineserver (which deletes and renames for them) under strace."""
+scheduler and the wineserver (which deletes and renames for them) under strace. A job goes
+by the scheduler's road, or, with [GXAPI] FileName set, by the fax-API road."""
 import os
 import pathlib
 import random
@@ -10,10 +11,13 @@ import subprocess
 import time
 
 import crash_model
-from soak_prefix import Prefix, wait_for
+from soak_prefix import wait_for
 
 JOB_WAIT = 120
 PIPE_WAIT = 60
+# The fax-API side's hand-off file, in a folder of its own, and where it puts what it took.
+API_FILE = "C:\\FAX\\API\\OUT.TIF"
+SENT = "C:\\FAX\\SENT"
 
 
 def start_program(px):
@@ -44,11 +48,15 @@ def page_text(rng, pages):
 
 
 class Watched:
-    """The folders a job's files live in: the spool, the private directory, the outbox."""
+    """Where a job's files live: the spool, the private directory, the outbox, the fax-API
+    side's folders, and the settings file, whose entry hands the fax-API file on."""
 
     def __init__(self, px):
         self.px = px
-        self.folders = [str(px.prog / "SPOOL"), str(px.private), str(px.outbox)]
+        self.folders = [str(px.prog / "SPOOL"), str(px.private), str(px.outbox),
+                        str(px.unix_path(API_FILE).parent), str(px.unix_path(SENT))]
+        self.files = [str(px.settings)]
+        self.paths = self.folders + self.files
 
     def normalize(self, path):
         path = path.replace(str(self.px.prefix / "dosdevices" / "c:"), str(self.px.c))
@@ -65,25 +73,39 @@ class Watched:
                 folders.add(root)
                 for n in names:
                     files[os.path.join(root, n)] = pathlib.Path(root, n).read_bytes()
+        for path in self.files:
+            files[path] = pathlib.Path(path).read_bytes()
         return files, folders
 
 
 class Recording:
-    def __init__(self, win, work, pages):
-        self.work = pathlib.Path(work)
-        self.px = Prefix(win, self.work / "record", 1)
-        self.watched = Watched(self.px)
+    """One job in px, a prefix with the program installed; api: by the fax-API road. The
+    seed makes the job's pages unlike another recording's in the same prefix."""
+
+    def __init__(self, px, pages, seed, api):
+        self.work = px.work
+        self.px = px
+        self.watched = Watched(px)
         self.pages = pages
+        self.seed = seed
+        self.api = api
+        self.road = "fax-API" if api else "scheduler"
 
     def run(self):
         px = self.px
-        px.install()
         px.stop()
+        # The fax-API side's folders are its own, there before any job (the outbox is the
+        # scheduler's to make).
+        for folder in (px.unix_path(API_FILE).parent, px.unix_path(SENT)):
+            os.makedirs(folder, exist_ok=True)
+        if self.api:
+            px.set_api_entry(API_FILE)
+            self.other_settings = px.settings_without_entry()
         subprocess.run(["wineserver", "-w"], env=px.env)
         server = subprocess.Popen(["wineserver", "-f", "-p"], env=px.env)
         try:
             start_program(px)
-            trace = self.work / "job.strace"
+            trace = self.work / ("job-%s.strace" % self.road)
             tracer = subprocess.Popen(
                 ["strace", "-f", "-ttt", "-xx", "-s", "1048576", "-y", "-e",
                  "trace=" + crash_model.MODELLED + "," + crash_model.UNMODELLED,
@@ -96,10 +118,7 @@ class Recording:
                     raise RuntimeError("strace did not attach")
                 attached += " attached" in line
             self.print_job()
-            ini = self.ini
-            # The scheduler's log line is its last act.
-            wait_for(lambda: px.queue_entries() > 0 and not ini.exists(), JOB_WAIT,
-                     "the recorded job did not reach the outbox")
+            wait_for(self.ended, JOB_WAIT, "the recorded job did not end")
             tracer.send_signal(signal.SIGINT)
             tracer.wait(timeout=60)
             self.final, _ = self.watched.snapshot()
@@ -108,10 +127,24 @@ class Recording:
             server.wait(timeout=60)
         self.ops = self.job_ops(trace)
 
+    def ended(self):
+        px = self.px
+        if self.api:
+            # The job's files deleted and the entry emptied, in either order. Wine writes
+            # the settings file anew, truncated first: it is done when every other key
+            # is back and the entry's key is there, empty.
+            text = px.settings.read_text(errors="replace")
+            return not any(self.ini.with_suffix(s).exists() for s in (".INI", ".TIF", ".MRG")) \
+                and not px.api_entry() and re.search(r"^FileName=", text, re.M | re.I) \
+                and px.settings_without_entry() == self.other_settings
+        # The scheduler's log line is its last act.
+        return px.queue_entries() > self.queued_before and not self.ini.exists()
+
     def print_job(self):
         px = self.px
         text = px.soak / "texts" / "job.txt"
-        text.write_text(page_text(random.Random(11), self.pages), newline="\r\n")
+        text.write_text(page_text(random.Random(self.seed), self.pages), newline="\r\n")
+        self.queued_before = px.queue_entries()
         result = px.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--pages", str(self.pages),
                          px.win_path(text)])
         if result.returncode != 0:
@@ -128,7 +161,7 @@ class Recording:
                            for n in range(1, self.pages + 1)]
 
     def job_ops(self, trace):
-        ops = crash_model.parse_trace(trace, self.watched.folders, self.watched.normalize)
+        ops = crash_model.parse_trace(trace, self.watched.paths, self.watched.normalize)
         during = [op for op in ops if self.snapshot_from <= op.time <= self.snapshot_to]
         if during:
             raise RuntimeError("the program changed files while the baseline was taken: " +

@@ -25,6 +25,15 @@ def wait_for(condition, timeout, what):
     raise TimeoutError(what)
 
 
+def api_entry_in(text):
+    """The [GXAPI] FileName a settings file's text holds, or ""."""
+    section = re.search(r"^\[GXAPI\][^\[]*", text, re.M | re.I)
+    if not section:
+        return ""
+    value = re.search(r"^FileName=(.*)$", section.group(0), re.M | re.I)
+    return value.group(1).strip() if value else ""
+
+
 class Prefix:
     def __init__(self, win, work, seed):
         self.win = pathlib.Path(win).resolve()
@@ -206,12 +215,7 @@ class Prefix:
 
     # ----- the settings file -----
     def api_entry(self):
-        text = self.settings.read_text(errors="replace")
-        section = re.search(r"^\[GXAPI\][^\[]*", text, re.M | re.I)
-        if not section:
-            return ""
-        value = re.search(r"^FileName=(.*)$", section.group(0), re.M | re.I)
-        return value.group(1).strip() if value else ""
+        return api_entry_in(self.settings.read_text(errors="replace"))
 
     def set_api_entry(self, target):
         text = self.settings.read_bytes().decode("latin-1")
