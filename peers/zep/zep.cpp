@@ -27,8 +27,8 @@ std::string Register(const std::string& library)
     if (!module)
         return "cannot load " + library + " (error " + std::to_string(GetLastError()) + ")";
     using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
-    auto registerServer =
-        reinterpret_cast<RegisterFunction>(GetProcAddress(module, "DllRegisterServer"));
+    auto registerServer = reinterpret_cast<RegisterFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllRegisterServer")));
     std::string failure;
     if (!registerServer)
         failure = library + " has no DllRegisterServer";

@@ -225,7 +225,8 @@ TEST_F(MainWindow, KeysGoToTheLogPane)
     }));
     DWORD thread = GetWindowThreadProcessId(window, nullptr);
     // Focus moves to the main window whenever it is activated, here by being shown.
-    GUITHREADINFO gui{sizeof gui};
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
     WaitUntil([&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == console; });
     EXPECT_EQ(gui.hwndFocus, console);
     PostMessageA(window, kCloseRequest, 0, 0);
@@ -234,13 +235,7 @@ TEST_F(MainWindow, KeysGoToTheLogPane)
 
 TEST_F(MainWindow, AControlThatCannotBeCreatedIsFatal)
 {
-    HMODULE control = LoadLibraryA((SystemDirectory() + "\\IMOCX32.OCX").c_str());
-    ASSERT_TRUE(control);
-    auto unregisterServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(control, "DllUnregisterServer")));
-    ASSERT_TRUE(unregisterServer);
-    ASSERT_EQ(unregisterServer(), S_OK);
-    FreeLibrary(control);
+    ASSERT_EQ(CallServer(SystemDirectory() + "\\IMOCX32.OCX", "DllUnregisterServer"), S_OK);
 
     auto tavon = Start(" /D");
     HWND box = WaitForWindow("#32770", "Application Error");

@@ -11,22 +11,9 @@
 
 namespace {
 
-using DllFunction = HRESULT(STDAPICALLTYPE*)();
-
-HRESULT CallServer(const char* function)
+HRESULT CallControl(const char* function)
 {
-    HMODULE control = LoadLibraryA((BinDir() + "\\IMOCX32.OCX").c_str());
-    if (!control)
-        return E_FAIL;
-    auto call = reinterpret_cast<DllFunction>(GetProcAddress(control, function));
-    HRESULT status = call ? call() : E_FAIL;
-    FreeLibrary(control);
-    return status;
-}
-
-std::string SamplePage(int sample)
-{
-    return BinDir() + "\\..\\testdata\\page" + std::to_string(sample) + ".tif";
+    return CallServer(BinDir() + "\\IMOCX32.OCX", function);
 }
 
 class ImageControl : public ::testing::Test {
@@ -34,7 +21,7 @@ protected:
     static void SetUpTestSuite()
     {
         OleInitialize(nullptr);
-        ASSERT_EQ(CallServer("DllRegisterServer"), S_OK);
+        ASSERT_EQ(CallControl("DllRegisterServer"), S_OK);
     }
     void SetUp() override
     {
@@ -184,7 +171,7 @@ TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
 
 TEST_F(ImageControl, UnregisteredControlCannotBeCreated)
 {
-    ASSERT_EQ(CallServer("DllUnregisterServer"), S_OK);
+    ASSERT_EQ(CallControl("DllUnregisterServer"), S_OK);
     EXPECT_THROW(TImageMan(), Exception);
-    ASSERT_EQ(CallServer("DllRegisterServer"), S_OK);
+    ASSERT_EQ(CallControl("DllRegisterServer"), S_OK);
 }

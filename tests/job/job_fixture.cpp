@@ -25,21 +25,10 @@ HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path)
     return MakeNotice(code, path, kNoticePathOffset + (path.size() + 1) * sizeof(wchar_t), true);
 }
 
-std::string SamplePage(int sample)
-{
-    return BinDir() + "\\..\\testdata\\page" + std::to_string(sample) + ".tif";
-}
-
 void RegisterImagingControl()
 {
     OleInitialize(nullptr);
-    HMODULE control = LoadLibraryA((BinDir() + "\\IMOCX32.OCX").c_str());
-    ASSERT_TRUE(control);
-    auto registerServer =
-        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(GetProcAddress(control, "DllRegisterServer"));
-    ASSERT_TRUE(registerServer);
-    ASSERT_EQ(registerServer(), S_OK);
-    FreeLibrary(control);
+    ASSERT_EQ(CallServer(BinDir() + "\\IMOCX32.OCX", "DllRegisterServer"), S_OK);
 }
 
 void JobFixture::SetUpTestSuite() { RegisterImagingControl(); }

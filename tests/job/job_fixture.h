@@ -62,8 +62,5 @@ HGLOBAL MakeNotice(std::uint32_t code, const std::wstring& path);
 // would.
 void RegisterImagingControl();
 
-// The sample pages the tests compare against.
-std::string SamplePage(int sample);
-
 // Whether the file's pages are the samples, in this order (pixels compared).
 ::testing::AssertionResult HasPages(const std::string& file, const std::vector<int>& samples);

@@ -79,6 +79,24 @@ std::string BinDir()
     return full.substr(0, full.find_last_of('\\'));
 }
 
+std::string SamplePage(int sample)
+{
+    return BinDir() + "\\..\\testdata\\page" + std::to_string(sample) + ".tif";
+}
+
+HRESULT CallServer(const std::string& library, const char* function)
+{
+    HMODULE module = LoadLibraryA(library.c_str());
+    if (!module)
+        return E_FAIL;
+    // Through void (*)(): FARPROC's own return type is not the server's.
+    auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, function)));
+    HRESULT status = call ? call() : E_FAIL;
+    FreeLibrary(module);
+    return status;
+}
+
 int RunProgram(const std::string& commandLine, DWORD timeoutMs)
 {
     STARTUPINFOA startup{};
@@ -170,7 +188,8 @@ bool ProgramRunning(const std::string& path)
     if (snapshot == INVALID_HANDLE_VALUE)
         throw std::runtime_error("no process snapshot");
     bool running = false;
-    PROCESSENTRY32 entry{sizeof entry};
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more && !running;
          more = Process32Next(snapshot, &entry)) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);

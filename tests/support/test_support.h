@@ -32,6 +32,13 @@ UINT WINAPI TestWindowsDirectory(LPSTR buffer, UINT size);
 // Directory of the running test program; the programs under test lie beside it.
 std::string BinDir();
 
+// One of the sample pages the build makes (1 to 3).
+std::string SamplePage(int sample);
+
+// Calls a COM server's DllRegisterServer or DllUnregisterServer; E_FAIL when the library
+// or the function cannot be found.
+HRESULT CallServer(const std::string& library, const char* function);
+
 // Runs a command line to its end; returns its exit code (or -1 when it could not start
 // or did not end within the time).
 int RunProgram(const std::string& commandLine, DWORD timeoutMs = 30000);
