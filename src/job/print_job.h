@@ -70,8 +70,8 @@ private:
     void HandOffJob(const JobRun& run);
     void HandOffToFaxApi(const JobRun& run);
     void HandOffToScheduler(const JobRun& run);
-    // Copies the merged file to target, or keeps it aside when it cannot; then the job's
-    // files are cleared up as the result says.
+    // DeliverMergedFile copies the merged file to target, or keeps it aside when it
+    // cannot; ClearUpJob then deletes what of the job's files the result lets go.
     struct Delivery {
         bool copied;
         // The merged file stays under the job's name.
