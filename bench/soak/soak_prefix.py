@@ -86,7 +86,8 @@ class Prefix:
         result = self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", str(code)] +
                           ([path] if path else []))
         if result.returncode != 0:
-            raise RuntimeError("raw record %d not sent: %s" % (code, result.stderr))
+            raise RuntimeError("raw record %d not sent: exit %d: %s%s" % (
+                code, result.returncode, result.stderr, result.stdout))
 
     def install(self):
         shutil.rmtree(self.prefix, ignore_errors=True)
