@@ -68,13 +68,18 @@ HRESULT ImageControl::QueryInterface(REFIID iid, void** object)
 {
     if (!object)
         return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+    if (iid == IID_IUnknown || iid == IID_IDispatch)
         *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
+    else if (iid == IID_IOleObject)
+        *object = static_cast<IOleObject*>(this);
+    else if (iid == IID_IPersist || iid == IID_IPersistStreamInit)
+        *object = static_cast<IPersistStreamInit*>(this);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
     }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
 }
 
 ULONG ImageControl::AddRef() { return InterlockedIncrement(&references_); }

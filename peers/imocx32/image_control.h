@@ -1,12 +1,15 @@
 #pragma once
 // The imaging control's object: IDispatch with the control's dispatch identifiers,
-// backed by the fax TIFF engine.
+// backed by the fax TIFF engine, and the interfaces a container embeds a control by.
+// It works as well when a host drives it through IDispatch alone.
 #include <windows.h>
 #include <oaidl.h>
 
 #include "image_document.h"
+#include "ole_object.h"
+#include "persist_stream_init.h"
 
-class ImageControl : public IDispatch {
+class ImageControl : public IDispatch, public OleObject, public PersistStreamInit {
 public:
     ImageControl();
     virtual ~ImageControl();

@@ -1,12 +1,12 @@
-// The in-process COM server: class object, unloading and self-registration.
+// The in-process COM server's entry points: the class object, unloading and self-registration.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 
-#include <new>
 #include <string>
 
 #include "base/text_conversion.h"
+#include "class_factory.h"
 #include "image_control.h"
 #include "product/imaging_control.h"
 
@@ -15,49 +15,6 @@ namespace {
 const std::wstring kClassKey = L"CLSID\\" + ToWide(kImageManClassText);
 
 HMODULE ThisLibrary = nullptr;
-LONG Locks = 0;
-
-class ClassFactory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // One static class object for the library's lifetime.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        auto* control = new (std::nothrow) ImageControl();
-        if (!control)
-            return E_OUTOFMEMORY;
-        HRESULT status = control->QueryInterface(iid, object);
-        control->Release();
-        return status;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
-    {
-        if (lock)
-            InterlockedIncrement(&Locks);
-        else
-            InterlockedDecrement(&Locks);
-        return S_OK;
-    }
-};
-
 ClassFactory Factory;
 
 LONG SetValue(HKEY key, const wchar_t* name, const std::wstring& value)
@@ -89,7 +46,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return LiveObjects == 0 && Locks == 0 ? S_OK : S_FALSE;
+    return LiveObjects == 0 && !Factory.InUse() ? S_OK : S_FALSE;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()

@@ -7,11 +7,13 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/imaging_license.h"
 #include "app/message_boxes.h"
 #include "app/tavon_form.h"
 #include "base/file_exists.h"
 #include "base/message_pump.h"
 #include "base/program_start.h"
+#include "imaging/control_host.h"
 #include "job/job_log.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
@@ -45,6 +47,18 @@ std::string CheckProgDirSetting()
     return progDir;
 }
 
+std::wstring ImagingLicenseKey()
+{
+    const char* key = reinterpret_cast<const char*>(kImagingLicenseKey);
+    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, key, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length : 1, L'\0');
+    if (length <= 0 ||
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, key, -1, wide.data(), length) != length)
+        throw ImagingControlError("The imaging licence key built into the program is not UTF-8.");
+    wide.pop_back();
+    return wide;
+}
+
 void RunRegistrationTool()
 {
     std::string startupProgDir = CheckProgDirSetting();
@@ -66,7 +80,11 @@ int Run(HINSTANCE instance)
     ConsoleMessageError = ShowErrorBox;
     std::unique_ptr<TtavonForm> form;
     try {
-        form = std::make_unique<TtavonForm>(instance);
+        form = std::make_unique<TtavonForm>(instance, ImagingLicenseKey());
+    } catch (const ImagingControlError& error) {
+        // Says what is wrong with the control and what to do, in words.
+        ShowErrorBox(error);
+        return 1;
     } catch (const std::exception& error) {
         ShowFatalError(error, reinterpret_cast<const void*>(&Run));
         return 1;

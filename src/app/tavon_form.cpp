@@ -23,6 +23,8 @@ constexpr const char* kClassName = "TtavonForm";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 100;
 constexpr int kStatusBarHeight = 19;
+// The imaging control shows nothing: it lives outside the client area.
+constexpr RECT kParkedPlace = {-300, -100, -300 + 225, -100 + 50};
 
 void RegisterFormClass(HINSTANCE instance, WNDPROC windowProc)
 {
@@ -42,14 +44,16 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC windowProc)
 
 }  // namespace
 
-TtavonForm::TtavonForm(HINSTANCE instance)
+TtavonForm::TtavonForm(HINSTANCE instance, std::wstring_view imagingLicenseKey)
 {
     tavonForm = this;
     try {
-        CreateWindowAndChildren(instance);
+        CreateWindowAndChildren(instance, imagingLicenseKey);
     } catch (...) {
         // The window goes with its object: no message may reach a form that never
-        // finished being built.
+        // finished being built. The control goes first, as at the end.
+        job_.reset();
+        im.reset();
         if (handle_)
             DestroyWindow(handle_);
         if (font_)
@@ -69,6 +73,9 @@ TtavonForm::~TtavonForm()
     FormDestroy();
     if (Timer1)
         KillTimer(handle_, kTimer1Id);
+    // The control is closed while the window it may have made inside this one exists.
+    job_.reset();
+    im.reset();
     if (handle_)
         DestroyWindow(handle_);
     if (font_)
@@ -77,7 +84,7 @@ TtavonForm::~TtavonForm()
         tavonForm = nullptr;
 }
 
-void TtavonForm::CreateWindowAndChildren(HINSTANCE instance)
+void TtavonForm::CreateWindowAndChildren(HINSTANCE instance, std::wstring_view imagingLicenseKey)
 {
     RegisterFormClass(instance, WindowProc);
     // Laid out at 560 x 187; FormCreate gives it its real size before it ever shows.
@@ -98,7 +105,7 @@ void TtavonForm::CreateWindowAndChildren(HINSTANCE instance)
                                  141, 552, kStatusBarHeight, handle_, nullptr, instance, nullptr);
     if (StatusBar1 && font_)
         SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    im = std::make_unique<TImageMan>();
+    im = std::make_unique<TImageMan>(handle_, kParkedPlace, imagingLicenseKey);
     OnlyOne1 = std::make_unique<TOnlyOne>();
     job_ = std::make_unique<TPrintJob>(*this, *im, static_cast<IJobSurroundings&>(*this));
 }
@@ -124,7 +131,7 @@ void TtavonForm::FormCreate()
 
     tavonForm->readQFSchINI();
 
-    // The imaging control is windowless: there is nothing to park outside the window.
+    // The imaging control was made in its parked place, outside the client area.
     SetWindowPos(tavonForm->handle_, nullptr, 0, 0, 600, 300,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 

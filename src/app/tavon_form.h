@@ -21,8 +21,10 @@ class TtavonForm : public BoundWindow<TtavonForm>, public ILogConsole, private I
 public:
     // Creates the window and its children in order (the single-instance guard runs
     // at the fourth), then runs FormCreate. Raises when the window or the imaging
-    // control cannot be created; errors inside FormCreate are shown and swallowed.
-    explicit TtavonForm(HINSTANCE instance);
+    // control cannot be created (ImagingControlError says why); errors inside
+    // FormCreate are shown and swallowed. The key is the imaging control's runtime
+    // licence key, or empty.
+    TtavonForm(HINSTANCE instance, std::wstring_view imagingLicenseKey);
     ~TtavonForm() override;
     TtavonForm(const TtavonForm&) = delete;
     TtavonForm& operator=(const TtavonForm&) = delete;
@@ -32,7 +34,7 @@ public:
 
 private:
     friend class BoundWindow<TtavonForm>;
-    void CreateWindowAndChildren(HINSTANCE instance);
+    void CreateWindowAndChildren(HINSTANCE instance, std::wstring_view imagingLicenseKey);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandlerFailed(UINT message, const std::exception& error);
 

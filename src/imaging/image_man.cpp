@@ -48,22 +48,17 @@ public:
 
 }  // namespace
 
-TImageMan::TImageMan()
+TImageMan::TImageMan(HWND parent, RECT place, std::wstring_view licenseKey)
+        : host_(std::make_unique<HostedControl>(parent, place, licenseKey)),
+          control_(host_->Dispatch())
 {
-    HRESULT status = CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                      reinterpret_cast<void**>(&control_));
-    if (FAILED(status))
-        throw Exception(std::string("Imaging control ") + kImageManClassText +
-                        " cannot be created (" + StatusText(status) + ")");
+    control_->AddRef();
 }
 
 TImageMan::TImageMan(IDispatch* control) : control_(control) { control_->AddRef(); }
 
-TImageMan::~TImageMan()
-{
-    if (control_)
-        control_->Release();
-}
+// The reference is let go before the host, if any, closes the control.
+TImageMan::~TImageMan() { control_->Release(); }
 
 void TImageMan::Invoke(DISPID id, WORD flags, DISPPARAMS& parameters, const char* what)
 {

@@ -1,18 +1,21 @@
 #pragma once
 // The imaging control that merges the page images, driven only through
 // IDispatch::Invoke. Every failure raises an Exception with the control's own text.
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include <windows.h>
 #include <oaidl.h>
 
+#include "imaging/control_host.h"
 #include "product/imaging_control.h"
 
 class TImageMan {
 public:
-    // Creates the control by its class identifier; raises when it is missing or
-    // not registered. COM must be initialised on this thread.
-    TImageMan();
+    // Hosts the control in place in parent (see HostedControl); raises
+    // ImagingControlError when it cannot be used. OLE must be initialised on this thread.
+    TImageMan(HWND parent, RECT place, std::wstring_view licenseKey);
     // Drives a control already created (it takes a reference of its own).
     explicit TImageMan(IDispatch* control);
     ~TImageMan();
@@ -34,5 +37,6 @@ private:
     void PutShort(DISPID id, short value, const char* what);
     void Call(DISPID id, VARIANT* arguments, UINT count, const char* what);
 
-    IDispatch* control_ = nullptr;
+    std::unique_ptr<HostedControl> host_;
+    IDispatch* control_;
 };

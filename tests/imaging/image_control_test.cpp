@@ -2,8 +2,12 @@
 
 #include <ole2.h>
 #include <oleauto.h>
+#include <ocidl.h>
+
+#include <string>
 
 #include "base/exception.h"
+#include "base/text_conversion.h"
 #include "imaging/image_man.h"
 #include "test_support.h"
 #include "tiff/page.h"
@@ -15,6 +19,40 @@ HRESULT CallControl(const char* function)
 {
     return CallServer(BinDir() + "\\IMOCX32.OCX", function);
 }
+
+// A container's client site that counts the references held on it.
+class CountingSite : public IOleClientSite {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IOleClientSite)
+            return E_NOINTERFACE;
+        *object = static_cast<IOleClientSite*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override
+    {
+        *moniker = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override
+    {
+        *container = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    ULONG references = 1;  // the test's own
+};
 
 class ImageControl : public ::testing::Test {
 protected:
@@ -94,7 +132,7 @@ TEST_F(ImageControl, BadCallsGetTheProperErrors)
 
 TEST_F(ImageControl, WrapperRaisesTheControlsOwnText)
 {
-    TImageMan im;
+    TImageMan im(nullptr, {}, L"");
     try {
         im.SetPicture(BinDir() + "\\no such page.tif");
         FAIL() << "no error";
@@ -113,7 +151,7 @@ TEST_F(ImageControl, AppendedPagesKeepTheirPixels)
 {
     TempDir dir;
     std::string merged = dir / "merged.tif";
-    TImageMan im;
+    TImageMan im(nullptr, {}, L"");
     for (int sample : {1, 2}) {
         im.SetScaleMethod(1);
         im.SetPicture(SamplePage(sample));
@@ -141,7 +179,7 @@ TEST_F(ImageControl, AppendedPagesKeepTheirPixels)
 TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
 {
     TempDir dir;
-    TImageMan im;
+    TImageMan im(nullptr, {}, L"");
     im.SetCompression(4);
     im.SetPicture(SamplePage(1));
     im.SetCompression(3);
@@ -172,6 +210,87 @@ TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
 TEST_F(ImageControl, UnregisteredControlCannotBeCreated)
 {
     ASSERT_EQ(CallControl("DllUnregisterServer"), S_OK);
-    EXPECT_THROW(TImageMan(), Exception);
+    EXPECT_THROW(TImageMan(nullptr, {}, L""), ImagingControlError);
     ASSERT_EQ(CallControl("DllRegisterServer"), S_OK);
+}
+
+// Hosted as containers host a licensed control: created with its runtime key only, the
+// client site first, initialised as new once, closed, and still doing its work after.
+TEST_F(ImageControl, HostedAsAnActiveXControl)
+{
+    IClassFactory2* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(CLSID_ImageMan, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory2,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    LICINFO licence{};
+    ASSERT_EQ(factory->GetLicInfo(&licence), S_OK);
+    EXPECT_EQ(licence.cbLicInfo, static_cast<LONG>(sizeof licence));
+    EXPECT_TRUE(licence.fRuntimeKeyAvail);
+    EXPECT_TRUE(licence.fLicVerified);
+    BSTR key = nullptr;
+    ASSERT_EQ(factory->RequestLicKey(0, &key), S_OK);
+    EXPECT_EQ(std::wstring(key, SysStringLen(key)), L"Kelvarin stand-in imaging control");
+    BSTR shortKey = SysAllocStringLen(key, SysStringLen(key) - 1);
+    IUnknown* refused = nullptr;
+    EXPECT_EQ(factory->CreateInstanceLic(nullptr, nullptr, IID_IUnknown, shortKey,
+                                         reinterpret_cast<void**>(&refused)),
+              CLASS_E_NOTLICENSED);
+    EXPECT_EQ(refused, nullptr);
+    IOleObject* object = nullptr;
+    HRESULT created = factory->CreateInstanceLic(nullptr, nullptr, IID_IOleObject, key,
+                                                 reinterpret_cast<void**>(&object));
+    SysFreeString(shortKey);
+    SysFreeString(key);
+    factory->Release();
+    ASSERT_EQ(created, S_OK);
+
+    DWORD misc = 0;
+    EXPECT_EQ(object->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_TRUE(misc & OLEMISC_SETCLIENTSITEFIRST);
+    CountingSite site;
+    EXPECT_EQ(object->SetClientSite(&site), S_OK);
+    IOleClientSite* kept = nullptr;
+    EXPECT_EQ(object->GetClientSite(&kept), S_OK);
+    EXPECT_EQ(kept, &site);
+    if (kept)
+        kept->Release();
+    EXPECT_EQ(site.references, 2u) << "the control holds its site once";
+
+    IPersistStreamInit* persist = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)),
+              S_OK);
+    EXPECT_EQ(persist->InitNew(), S_OK);
+    EXPECT_EQ(persist->InitNew(), E_UNEXPECTED) << "initialised twice";
+    persist->Release();
+
+    EXPECT_EQ(object->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(object->SetClientSite(nullptr), S_OK);
+    EXPECT_EQ(site.references, 1u);
+
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+    auto invokeWithPath = [dispatch](DISPID id, WORD flags, const std::string& path) {
+        VARIANT argument;
+        VariantInit(&argument);
+        argument.vt = VT_BSTR;
+        argument.bstrVal = SysAllocString(ToWide(path).c_str());
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS parameters{&argument, &named, 1, flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+        HRESULT status =
+            dispatch->Invoke(id, IID_NULL, 0, flags, &parameters, nullptr, nullptr, nullptr);
+        VariantClear(&argument);
+        return status;
+    };
+    TempDir dir;
+    std::string saved = dir / "saved.tif";
+    EXPECT_EQ(invokeWithPath(ImageManDispId::Picture, DISPATCH_PROPERTYPUT, SamplePage(1)), S_OK);
+    EXPECT_EQ(invokeWithPath(ImageManDispId::SaveAs, DISPATCH_METHOD, saved), S_OK);
+    EXPECT_TRUE(faxtiff::LoadPage(saved).Bitmap() == faxtiff::LoadPage(SamplePage(1)).Bitmap())
+        << "the closed control still loads and saves";
+    dispatch->Release();
+
+    // A site the container never took back goes with the control.
+    EXPECT_EQ(object->SetClientSite(&site), S_OK);
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(site.references, 1u);
 }

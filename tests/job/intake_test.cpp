@@ -86,7 +86,7 @@ protected:
     static NoticeReceiver* receiver;
     TempDir dir;
     RecordingConsole console;
-    TImageMan im;
+    TImageMan im{nullptr, RECT{}, L""};
     TestSurroundings surroundings;
     std::vector<std::string>& InfoBoxes = surroundings.boxes;
     TPrintJob job{console, im, surroundings, kTestWaits};

@@ -44,7 +44,7 @@ void JobFixture::SetUp()
     CreateDirectoryA((dir.Path() + "\\FAX").c_str(), nullptr);
     CreateDirectoryA(Prog().c_str(), nullptr);
     WriteSettings();
-    DriveControl(std::make_unique<TImageMan>());
+    DriveControl(std::make_unique<TImageMan>(nullptr, RECT{}, L""));
 }
 
 void JobFixture::DriveControl(std::unique_ptr<TImageMan> control)
