@@ -139,16 +139,12 @@ void TPrintJob::HandOffJob(const JobRun& run)
 
 // The entry is emptied before the job's files go: once it is, the fax-API side may take
 // the file, and the job sent again after a stop in between must not hand it on twice.
-// The marker tells that job the file went.
 void TPrintJob::HandOffToFaxApi(const JobRun& run)
 {
     const std::string target = FaxSettings.GXAPIFileName;
     debug("gxapi_filename = " + target);
     DeleteNamedFile(target);
-    bool hasMergedFile = FileExistsNamed(run.MergedFileName);
     Delivery delivery = DeliverMergedFile(run, target, true);
-    if (hasMergedFile && delivery.copied && !RecordHandOn(run.marker, target))
-        debug("merge marker could not be written: " + run.marker);
     debug("deleted orvik temp files.  Before clearTessavel");
     ClearFaxApiEntry(target);
     debug("After clearTessavel");
@@ -186,20 +182,34 @@ void TPrintJob::HandOffToScheduler(const JobRun& run)
         surroundings_.ShowInfoBox("Could not find scheduler.");
 }
 
+// The marker tells a job sent again after a stop that the fax went.
 TPrintJob::Delivery TPrintJob::DeliverMergedFile(const JobRun& run, const std::string& target,
                                                  bool replace)
 {
-    bool copied =
-        !FileExistsNamed(run.MergedFileName) || CopyJobFile(run.MergedFileName, target, replace);
-    return {.copied = copied, .mergedStays = !copied && !KeepMergedFile(run)};
+    if (!FileExistsNamed(run.MergedFileName))
+        return {.copied = true, .mergedStays = false};
+    if (!CopyJobFile(run.MergedFileName, target, replace))
+        return {.copied = false, .mergedStays = !KeepMergedFile(run)};
+    if (!RecordHandOn(run.marker, target))
+        debug("merge marker could not be written: " + run.marker);
+    return {.copied = true, .mergedStays = false};
 }
 
-// The job file goes once the merged file is handed on or kept aside. While the merged
-// file stays under the job's name, so do its marker and its job file: no later job adds
-// to it, and the job sent again hands it on. While a page of the job stays under its own
-// name, so does the job file: the printer takes no job name that is still in use.
+// The page images go once the fax that holds them is on the disk, handed on or kept
+// aside, and the job file with them. While the merged file stays under the job's name, so
+// do its marker, its job file and its pages: no later job adds to it, and the job sent
+// again hands it on. While a page of the job stays under its own name, so does the job
+// file: the printer takes no job name that is still in use.
 void TPrintJob::ClearUpJob(const JobRun& run, Delivery delivery)
 {
+    if (!delivery.mergedStays) {
+        for (const MergedPage& page : run.merged) {
+            if (page.image.empty())
+                continue;
+            debug("before deletefile " + page.image);
+            DeleteNamedFile(page.image);
+        }
+    }
     if (run.pagesLeftInPlace || delivery.mergedStays)
         debug("job file kept: " + run.jobIni);
     else
@@ -235,8 +245,8 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
     return false;
 }
 
-// The merged file is the document's only copy once its page images are gone: when
-// it could not be handed on, it stays, under a name no later job uses.
+// A merged file that could not be handed on stays, under a name no later job uses; it
+// then holds the job's pages in place of their images.
 bool TPrintJob::KeepMergedFile(const JobRun& run)
 {
     std::string kept = KeepAside(run.MergedFileName);

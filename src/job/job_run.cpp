@@ -7,3 +7,11 @@ JobRun::JobRun(const std::string& jobIniName)
           marker(WithExtension(jobIniName, ".MRG"))
 {
 }
+
+std::vector<PageFingerprint> JobRun::Fingerprints() const
+{
+    std::vector<PageFingerprint> prints;
+    for (const MergedPage& page : merged)
+        prints.push_back(page.fingerprint);
+    return prints;
+}

@@ -2,18 +2,26 @@
 // One run of a print job, from the end of its document to its hand-off: made when
 // PMT_END_DOC starts the work and handed to the merge and the hand-off. Nothing of it
 // outlives the run.
-#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "job/merged_file_check.h"
 
 // A page the fax goes without, reported once the merge has ended.
 struct LeftOutPage {
     std::int32_t number;
     const char* reason;
     std::string image;
+};
+
+// A page of the merged file as the program last read it. Pages the file held before
+// the job have no number and no image.
+struct MergedPage {
+    std::int32_t number;
+    std::string image;
+    PageFingerprint fingerprint;
 };
 
 struct JobRun {
@@ -24,18 +32,20 @@ struct JobRun {
     const std::string jobIni;
     const std::string MergedFileName;
     const std::string marker;
-    // How many pages the merged file holds.
-    std::size_t mergedPages = 0;
-    // The pages a stopped run of this job put into the merged file, and the last page it
-    // began to append: the pages before it that are not in the file were left out then.
-    std::set<std::int32_t> mergedBeforeTheStop;
-    std::int32_t stoppedAt = INT32_MIN;
+    // What the merged file holds, in order. Every page image stays until the fax that
+    // holds it is handed on: the control is trusted with none.
+    std::vector<MergedPage> merged;
+    std::size_t pagesBeforeTheJob = 0;
     std::vector<LeftOutPage> leftOut;
+    // A save lost or changed pages of the merged file: it is merged again.
+    bool damaged = false;
     // A left-out page image is still under the name its job file gives it.
     bool pagesLeftInPlace = false;
-    // The merge goes on with a stopped run of this same job that handed the fax on
-    // already: the scheduler image found at the start holds the merged file's bytes, or
-    // the marker names the fax-API file it went to (handedOnTo).
+    // A stopped run of this same job handed the fax on already: the scheduler image
+    // found at the start holds the merged file's bytes, or the marker names the file it
+    // went to (handedOnTo). `merged` then holds the pages the marker says the fax holds.
     bool handedOnBeforeTheStop = false;
     std::string handedOnTo;
+
+    std::vector<PageFingerprint> Fingerprints() const;
 };

@@ -33,7 +33,8 @@ std::string KeepAside(const std::string& name)
                       now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
                       serial);
         std::string kept = base + stamp + extension;
-        if (MoveFileA(name.c_str(), kept.c_str()))  // never replaces a file
+        // Never replaces a file; the new name is on the disk when it returns.
+        if (MoveFileExA(name.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH))
             return kept;
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
             return {};

@@ -1,6 +1,7 @@
 #include "job/merge_marker.h"
 
 #include <charconv>
+#include <string_view>
 
 #include <windows.h>
 
@@ -9,8 +10,12 @@
 
 namespace {
 
-// A marker holds a line per page of a job, and a job has at most 65535 pages.
+// The pages line names at most 65535 pages.
 constexpr DWORD kMaxMarker = 2 * 1024 * 1024;
+
+constexpr std::string_view kBefore = "before ";
+constexpr std::string_view kPages = "pages";
+constexpr std::string_view kHandedOnTo = "handed on to ";
 
 bool WriteMarker(const std::string& marker, DWORD disposition, const std::string& text)
 {
@@ -21,13 +26,29 @@ bool WriteMarker(const std::string& marker, DWORD disposition, const std::string
            FlushFileBuffers(file.Get());
 }
 
-constexpr std::string_view kHandedOnTo = "handed on to ";
-
 template <typename Number>
 bool ParseNumber(std::string_view text, Number& number)
 {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     return error == std::errc() && end == text.data() + text.size();
+}
+
+// " 1 2 5" into its numbers.
+std::optional<std::vector<std::int32_t>> ParsePages(std::string_view text)
+{
+    std::vector<std::int32_t> pages;
+    while (!text.empty()) {
+        if (text.front() != ' ')
+            return std::nullopt;
+        text.remove_prefix(1);
+        std::size_t end = text.find(' ');
+        std::int32_t page = 0;
+        if (!ParseNumber(text.substr(0, end), page))
+            return std::nullopt;
+        pages.push_back(page);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    }
+    return pages;
 }
 
 }  // namespace
@@ -58,8 +79,7 @@ std::optional<MergeMarker> ReadMergeMarker(const std::string& marker)
     MergeMarker read;
     std::size_t lineEnd = text.find('\n');
     read.stamp = text.substr(0, lineEnd);
-    // A line cut short by a power cut is the append it was about to record: that page
-    // was not appended yet.
+    // A line cut short by a power cut was not written: the step it speaks of was not taken.
     for (std::size_t at = lineEnd; at != std::string::npos && at + 1 < text.size();) {
         std::size_t next = text.find('\n', at + 1);
         if (next == std::string::npos)
@@ -68,47 +88,39 @@ std::optional<MergeMarker> ReadMergeMarker(const std::string& marker)
         at = next;
         if (line.starts_with(kHandedOnTo)) {
             read.handedOnTo = line.substr(kHandedOnTo.size());
-            continue;
-        }
-        std::size_t blank = line.find(' ');
-        MergeMarker::Append append{};
-        if (blank == std::string_view::npos || !ParseNumber(line.substr(0, blank), append.page) ||
-            !ParseNumber(line.substr(blank + 1), append.pagesBefore))
+        } else if (line.starts_with(kBefore)) {
+            std::size_t before = 0;
+            if (!ParseNumber(line.substr(kBefore.size()), before))
+                return std::nullopt;
+            read.pagesBeforeTheJob = before;
+        } else if (line.starts_with(kPages)) {
+            read.faxPages = ParsePages(line.substr(kPages.size()));
+            if (!read.faxPages)
+                return std::nullopt;
+        } else {
             return std::nullopt;
-        read.appends.push_back(append);
+        }
     }
     return read;
 }
 
-bool StartMergeMarker(const std::string& marker, const std::string& stamp)
+bool StartMergeMarker(const std::string& marker, const std::string& stamp,
+                      std::size_t pagesBeforeTheJob)
 {
-    return WriteMarker(marker, CREATE_ALWAYS, stamp + "\n");
+    return WriteMarker(marker, CREATE_ALWAYS,
+                       stamp + "\n" + std::string(kBefore) + std::to_string(pagesBeforeTheJob) +
+                           "\n");
 }
 
-bool RecordAppend(const std::string& marker, std::int32_t page, std::size_t pagesBefore)
+bool RecordFaxPages(const std::string& marker, const std::vector<std::int32_t>& pages)
 {
-    return WriteMarker(marker, OPEN_ALWAYS,
-                       std::to_string(page) + " " + std::to_string(pagesBefore) + "\n");
+    std::string line(kPages);
+    for (std::int32_t page : pages)
+        line += " " + std::to_string(page);
+    return WriteMarker(marker, OPEN_ALWAYS, line + "\n");
 }
 
-bool RecordHandOn(const std::string& marker, const std::string& faxApiFile)
+bool RecordHandOn(const std::string& marker, const std::string& target)
 {
-    return WriteMarker(marker, OPEN_ALWAYS, std::string(kHandedOnTo) + faxApiFile + "\n");
-}
-
-std::optional<std::set<std::int32_t>> PagesMerged(const MergeMarker& marker, std::size_t pagesNow)
-{
-    std::set<std::int32_t> merged;
-    const auto& appends = marker.appends;
-    for (std::size_t i = 0; i < appends.size(); ++i) {
-        std::size_t before = appends[i].pagesBefore;
-        std::size_t after = i + 1 < appends.size() ? appends[i + 1].pagesBefore : pagesNow;
-        if (after == before + 1)
-            merged.insert(appends[i].page);
-        else if (after != before)
-            return std::nullopt;
-    }
-    if (!appends.empty() && pagesNow < appends.back().pagesBefore)
-        return std::nullopt;
-    return merged;
+    return WriteMarker(marker, OPEN_ALWAYS, std::string(kHandedOnTo) + target + "\n");
 }

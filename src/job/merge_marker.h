@@ -1,16 +1,15 @@
 #pragma once
-// A merge keeps a marker beside its merged file until the job is handed off: the job
-// file's stamp (its write time and size) on the first line, then, written before each
-// page is appended, a line with the page's number and how many pages the merged file
-// held; once the merged file is whole in a fax-API file, a line naming that file. A
-// marker whose stamp no longer matches its job file was left by a job that died in its
-// merge (a new job has since taken the name): its pages belong to no later job. A
-// matching one tells a resent job which pages its stopped run put in, and whether that
-// run handed the fax on already.
+// A merge keeps a marker beside its merged file until the job is cleared up: the job
+// file's stamp (its write time and size) on the first line and, on the second, how many
+// pages the merged file held before the job; once the fax is whole and checked, the
+// pages it holds; once it is handed on, the file it went to. A marker whose stamp no
+// longer matches its job file was left by a job that died (a new job has since taken
+// the name): its merged file belongs to no later job. A matching one tells a resent job
+// whether its stopped run handed the fax on already, and which page images went with it.
+// Each line is on the disk before the step it speaks of.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,26 +17,20 @@
 std::string JobFileStamp(const std::string& jobIni);
 
 struct MergeMarker {
-    struct Append {
-        std::int32_t page;
-        std::size_t pagesBefore;
-    };
     std::string stamp;
-    std::vector<Append> appends;
-    // The fax-API file the merged file was handed on to; empty when it was not.
+    // nullopt when the line was lost: the merged file may hold pages of before the job.
+    std::optional<std::size_t> pagesBeforeTheJob;
+    // The job's pages in the fax, once it was whole.
+    std::optional<std::vector<std::int32_t>> faxPages;
+    // The file the fax was handed on to; empty when it was not.
     std::string handedOnTo;
 };
 
 // nullopt when there is no marker or it is not one of ours.
 std::optional<MergeMarker> ReadMergeMarker(const std::string& marker);
 
-// Each false when the marker could not be written to stable storage, where it must be
-// before the merged file holds the page it speaks of.
-bool StartMergeMarker(const std::string& marker, const std::string& stamp);
-bool RecordAppend(const std::string& marker, std::int32_t page, std::size_t pagesBefore);
-bool RecordHandOn(const std::string& marker, const std::string& faxApiFile);
-
-// The pages the appends put into a merged file that now holds pagesNow pages: each
-// append the next one's count, or the file's, shows done. nullopt when the marker and
-// the file disagree, so the file holds pages the marker does not account for.
-std::optional<std::set<std::int32_t>> PagesMerged(const MergeMarker& marker, std::size_t pagesNow);
+// Each false when the marker could not be written to stable storage.
+bool StartMergeMarker(const std::string& marker, const std::string& stamp,
+                      std::size_t pagesBeforeTheJob);
+bool RecordFaxPages(const std::string& marker, const std::vector<std::int32_t>& pages);
+bool RecordHandOn(const std::string& marker, const std::string& target);

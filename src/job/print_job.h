@@ -3,6 +3,7 @@
 // the page images at the end of the document, and the hand-off of the merged file.
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,14 +55,24 @@ private:
     // Page merge: the page images into one multi-page TIFF file. False when the job
     // could not be merged and is left as it is, so nothing is handed off.
     bool MergePages(JobRun& run);
+    struct PageRange {
+        std::int64_t first;
+        std::int64_t last;
+    };
+    std::optional<PageRange> ReadPageRange(const JobRun& run);
+    bool MergeEveryPage(JobRun& run, PageRange range);
+    bool MergeAgain(JobRun& run);
+    void GiveUpMerge(JobRun& run);
     bool TakeMergedFile(JobRun& run, const std::string& jobStamp);
+    bool SetMergedFileAside(JobRun& run, bool deletable, std::string& kept);
+    bool StartMerge(JobRun& run, const std::string& jobStamp);
     void MergePage(JobRun& run, std::int32_t pageNumber);
-    bool AccountedForBeforeTheStop(JobRun& run, std::int32_t pageNumber,
-                                   const std::string& imageName);
     bool WaitExclusiveAccess(const std::string& imageName);
     // Loads the page image into the control and appends it to the merged file; the
     // reason the page is left out, or nullptr when it is in.
     const char* AppendPageImage(JobRun& run, std::int32_t pageNumber, const std::string& imageName);
+    const char* CheckSavedPage(JobRun& run, std::int32_t pageNumber, const std::string& imageName,
+                               bool saved);
     void ReportLeftOutPages(JobRun& run);
 
     // Hand-off of the merged file to the fax-API file or the scheduler.

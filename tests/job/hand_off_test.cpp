@@ -2,8 +2,11 @@
 
 #include <cstdlib>
 
+#include "base/scoped_handle.h"
 #include "job/merge_marker.h"
 #include "settings/fax_settings.h"
+#include "tiff/page.h"
+#include "tiff/page_append.h"
 
 namespace {
 
@@ -141,9 +144,10 @@ TEST_F(HandOff, ACopyThatFailsMidwayIsReportedAndKeepsTheMergedFile)
     std::string privateDir = std::string(smallDisk) + "\\";
     WriteFileText(dir / "QFSCH.INI",
                   "[Quilfa]\r\nProgDir=" + Prog() + "\r\nPrivateDir=" + privateDir + "\r\n");
-    // Far more than the disk holds.
-    std::string merged(64 * 1024, 'm');
-    WriteFileText(Merged(), merged);
+    // Far more than the disk holds: a page of 64 KB, uncoded.
+    faxtiff::WritePage(Merged(), faxtiff::Page::FromBitmap(faxtiff::PageBitmap(1728, 300)),
+                       faxtiff::SaveCompression::None);
+    std::string merged = ReadFileText(Merged());
     WriteJob("1", "0", {});
     EndDoc();
     std::string image = privateDir + "FAX.$$$";
@@ -202,10 +206,11 @@ TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsSentOnce)
     for (bool resent : {true, false}) {
         SCOPED_TRACE(resent ? "resent" : "a new job");
         DeleteFileA(QueueLog().c_str());
-        WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
+        std::string page = SpoolPage(1, "a.tif");
+        WriteJob("1", "1", {{1, page}});
         ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
-        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
-        ASSERT_TRUE(RecordAppend(marker, 1, 0));
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni()), 0));
+        ASSERT_TRUE(RecordFaxPages(marker, {1}));
         ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
         if (!resent)
             WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
@@ -220,6 +225,8 @@ TEST_F(HandOff, AFaxHandedOnJustBeforeTheProgramStoppedIsSentOnce)
             << log;
         for (const std::string& gone : {JobIni(), Merged(), marker, SchedulerImage()})
             EXPECT_FALSE(FileExists(gone)) << gone;
+        EXPECT_NE(FileExists(page), resent) << "the image goes with the fax that holds it";
+        DeleteFileA(page.c_str());
     }
 }
 
@@ -234,8 +241,8 @@ TEST_F(HandOff, AFaxApiFileHandedOnJustBeforeTheProgramStoppedIsHandedOnOnce)
         WriteSettings(emptied ? "" : "[GXAPI]\r\nFileName=" + target + "\r\n");
         WriteJob("1", "1", {{1, Spool() + "\\a.tif"}});
         ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
-        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
-        ASSERT_TRUE(RecordAppend(marker, 1, 0));
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni()), 0));
+        ASSERT_TRUE(RecordFaxPages(marker, {1}));
         ASSERT_TRUE(RecordHandOn(marker, target));
         EndDoc();
         EXPECT_FALSE(FileExists(target)) << "handed on again";
@@ -251,7 +258,10 @@ TEST_F(HandOff, AMergedFileThatStaysUnderItsNameKeepsTheNextJobOut)
 {
     MergedFileWithoutNewPages();
     {
-        HeldOpenFile held(Merged());
+        // Read, but neither copied nor renamed while this is open.
+        ScopedFile held(CreateFileA(Merged().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
         EndDoc();
     }
     EXPECT_EQ(infoBoxes,

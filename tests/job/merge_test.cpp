@@ -40,22 +40,20 @@ TEST_F(Merge, PagesFromFirstToTotalInOrder)
                       "FirstPage=1"};
     for (int n = 1; n <= 3; ++n) {
         std::string image = Spool() + "\\JOB1_P" + std::to_string(n) + ".TIF";
-        Lines page = {"pageNum = " + std::to_string(n),
-                      "pageName = Print Page " + std::to_string(n),
-                      "imageName = " + job->OutputImageName,
-                      "imageName exists",
-                      "verified exclusive access to " + image,
-                      "before assigning im.picture = " + image,
-                      "after assigning im.picture = " + image,
-                      "Loaded image ok",
-                      "before im.saveAs = " + Merged(),
-                      "after im.saveAs = " + Merged(),
-                      "before deletefile " + image};
+        Lines page = {
+            "pageNum = " + std::to_string(n),        "pageName = Print Page " + std::to_string(n),
+            "imageName = " + job->OutputImageName,   "imageName exists",
+            "verified exclusive access to " + image, "before assigning im.picture = " + image,
+            "after assigning im.picture = " + image, "Loaded image ok",
+            "before im.saveAs = " + Merged(),        "after im.saveAs = " + Merged()};
         expected.insert(expected.end(), page.begin(), page.end());
     }
+    // Each page image goes once the fax that holds it is handed on.
     expected.insert(expected.end(),
-                    {"freed ini file..", "gxapi filename is blank. Loading scheduler.",
-                     "==============FINISHED: PMT_END_DOC"});
+                    {"freed ini file..", "gxapi filename is blank. Loading scheduler."});
+    for (const std::string& image : {p1, p2, p3})
+        expected.push_back("before deletefile " + image);
+    expected.push_back("==============FINISHED: PMT_END_DOC");
     EXPECT_EQ(console.Messages(), expected);
 }
 
@@ -226,19 +224,90 @@ TEST_F(Merge, LongPageNamesAreUsedWhole)
     EXPECT_EQ(ReadFileText(cut), "another file");
 }
 
-TEST_F(Merge, PageThatCannotBeSavedKeepsItsImage)
+// The control is trusted with nothing: the program reads the merged file after each save,
+// and every page image stays until the fax is handed on.
+TEST_F(Merge, WhatASaveDidIsReadFromTheMergedFile)
 {
-    // A merged file that is no TIFF is refused and left as it is.
-    WriteFileText(Merged(), "not a tiff");
-    std::string p1 = SpoolPage(1, "a.tif");
-    WriteJob("1", "1", {{1, p1}});
-    EndDoc();
-    EXPECT_TRUE(HasPages(KeptName(p1), {1}));
-    ASSERT_FALSE(infoBoxes.empty());
-    EXPECT_EQ(infoBoxes.front(),
-              "Pages left out of the fax:\r\npage 1 (could not be saved): " + KeptName(p1));
-    EXPECT_TRUE(console.Logged("EXCEPTION: saving page: im.saveAs = " + Merged()));
-    EXPECT_TRUE(console.Logged("page image kept: " + p1));
+    using Fault = FailingControl::SaveFault;
+    struct Case {
+        const char* what;
+        Fault fault;
+        int save;
+        std::vector<int> fax;
+        Lines boxes;
+    };
+    std::string missing = "page 3 (not saved by the imaging control): ";
+    const Case cases[] = {
+        {"a save reported but not done",
+         Fault::Skip,
+         3,
+         {1, 2, 1, 2},
+         {"Pages left out of the fax:\r\npage 3 (", "Could not find scheduler."}},
+        {"a failed save that linked its page",
+         Fault::LinkThenFail,
+         3,
+         {1, 2, 3, 1, 2},
+         {"Could not find scheduler."}},
+        {"a page written over the file",
+         Fault::Overwrite,
+         3,
+         {1, 2, 3, 1, 2},
+         {"The imaging control damaged the merged file: the fax is merged again from its page "
+          "images.",
+          "Could not find scheduler."}},
+        {"every page written over the file",
+         Fault::Overwrite,
+         0,
+         {},
+         {"The imaging control damaged the merged file: the fax is merged again from its page "
+          "images.",
+          "The imaging control damaged the merged file again. The fax was not sent; its pages "
+          "and job file stay: " +
+              JobIni()}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        infoBoxes.clear();
+        std::map<int, std::string> pages;
+        for (int n = 1; n <= 5; ++n)
+            pages[n] = SpoolPage((n - 1) % 3 + 1, "p" + std::to_string(n) + ".tif");
+        WriteJob("1", "5", pages);
+        IDispatch* control = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_ImageMan, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&control)),
+                  S_OK);
+        FailingControl failing(control, test.fault, test.save);
+        DriveControl(std::make_unique<TImageMan>(&failing));
+        EndDoc();
+        DriveControl(nullptr);
+
+        if (test.fax.empty()) {
+            EXPECT_FALSE(FileExists(SchedulerImage()));
+            for (const auto& [n, image] : pages)
+                EXPECT_TRUE(FileExists(image)) << "page " << n << " stays to be sent again";
+            EXPECT_TRUE(FileExists(JobIni()));
+            EXPECT_FALSE(FileExists(Merged()));
+        } else {
+            EXPECT_TRUE(HasPages(SchedulerImage(), test.fax));
+            for (const auto& [n, image] : pages)
+                EXPECT_FALSE(FileExists(image)) << "page " << n;
+        }
+        ASSERT_EQ(infoBoxes.size(), test.boxes.size());
+        for (std::size_t i = 0; i < infoBoxes.size(); ++i)
+            EXPECT_EQ(infoBoxes[i].substr(0, test.boxes[i].size()), test.boxes[i]);
+        if (test.fault == Fault::Skip) {
+            std::string kept = KeptName(pages[3]);
+            EXPECT_TRUE(HasPages(kept, {3}));
+            EXPECT_EQ(infoBoxes.front(), "Pages left out of the fax:\r\n" + missing + kept);
+            DeleteFileA(kept.c_str());
+        }
+        if (test.fault == Fault::LinkThenFail) {
+            EXPECT_TRUE(console.Logged("the page is in the merged file all the same: " + pages[3]));
+        }
+        for (const auto& [n, image] : pages)
+            DeleteFileA(image.c_str());
+        DeleteFileA(SchedulerImage().c_str());
+    }
 }
 
 TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
@@ -258,61 +327,50 @@ TEST_F(Merge, APageInUseIsKeptAsideOnceItsHolderLetsGo)
     EXPECT_FALSE(FileExists(JobIni()));
 }
 
-TEST_F(Merge, AResentJobGoesOnWhereItsStoppedRunEndedAndNamesWhatItCannotAccountFor)
+// Every page image is still there until the hand-off: a job sent again after a stop in
+// its merge is merged again, whatever the stopped run left in the merged file.
+TEST_F(Merge, AResentJobIsMergedAgainFromItsImages)
 {
     std::string marker = Spool() + "\\JOB1.MRG";
     struct Stop {
         const char* what;
-        std::vector<int> inMergedFile;             // sample pages the file holds
-        std::vector<MergeMarker::Append> appends;  // the marker's records
-        std::vector<int> onDisk;                   // pages whose image is still there
-        std::vector<int> fax;
-        Lines boxes;
+        std::string mergedFile;  // what the stopped run left
+        std::size_t pagesBefore;
+        std::vector<int> kept;  // the samples of a merged file kept aside
     };
-    std::string missing = Spool() + "\\p1.tif";
+    std::string twoPages = dir / "two.tif";
+    for (int n : {1, 2})
+        faxtiff::AppendPage(twoPages, faxtiff::LoadPage(SamplePage(n)),
+                            faxtiff::SaveCompression::Group4);
+    std::string cut = ReadFileText(twoPages);
+    cut.resize(cut.size() - 100);
     const Stop stops[] = {
-        {"after page 2 was saved, before its image was deleted",
-         {1, 2},
-         {{1, 0}, {2, 1}},
-         {2, 3},
-         {1, 2, 3},
-         {"Could not find scheduler."}},
-        {"after the marker named page 2, before it was saved",
-         {1},
-         {{1, 0}, {2, 1}},
-         {2, 3},
-         {1, 2, 3},
-         {"Could not find scheduler."}},
-        {"after page 2, with page 1 removed by another program",
-         {2},
-         {{2, 0}},
-         {3},
-         {2, 3},
-         {"Pages left out of the fax:\r\npage 1 (not found): " + missing,
-          "Could not find scheduler."}},
+        {"after page 2 was saved", ReadFileText(twoPages), 0, {}},
+        {"in a save that rebuilt the file, whose end never reached the disk", cut, 0, {}},
+        {"with pages from before the job in the merged file", ReadFileText(twoPages), 1, {1, 2}},
     };
     for (const Stop& stop : stops) {
         SCOPED_TRACE(stop.what);
         infoBoxes.clear();
         std::map<int, std::string> pages;
         for (int n = 1; n <= 3; ++n)
-            pages[n] = Spool() + "\\p" + std::to_string(n) + ".tif";
-        for (int n : stop.onDisk)
-            SpoolPage(n, "p" + std::to_string(n) + ".tif");
+            pages[n] = SpoolPage(n, "p" + std::to_string(n) + ".tif");
         WriteJob("1", "3", pages);
-        DeleteFileA(Merged().c_str());
-        for (int n : stop.inMergedFile)
-            faxtiff::AppendPage(Merged(), faxtiff::LoadPage(SamplePage(n)),
-                                faxtiff::SaveCompression::Group4);
-        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni())));
-        for (const auto& append : stop.appends)
-            ASSERT_TRUE(RecordAppend(marker, append.page, append.pagesBefore));
+        WriteFileText(Merged(), stop.mergedFile);
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni()), stop.pagesBefore));
         EndDoc();
-        EXPECT_TRUE(HasPages(SchedulerImage(), stop.fax));
-        EXPECT_EQ(infoBoxes, stop.boxes);
-        EXPECT_FALSE(FileExists(marker));
-        for (int n = 1; n <= 3; ++n)
-            EXPECT_FALSE(FileExists(pages[n])) << n;
+        EXPECT_TRUE(HasPages(SchedulerImage(), {1, 2, 3}));
+        Lines boxes;
+        if (!stop.kept.empty()) {
+            std::string kept = KeptName(Merged());
+            EXPECT_TRUE(HasPages(kept, stop.kept));
+            boxes.push_back("The merged file of an interrupted job was kept as " + kept);
+            DeleteFileA(kept.c_str());
+        }
+        boxes.push_back("Could not find scheduler.");
+        EXPECT_EQ(infoBoxes, boxes);
+        for (const std::string& gone : {marker, Merged(), JobIni(), pages[1], pages[2], pages[3]})
+            EXPECT_FALSE(FileExists(gone)) << gone;
         DeleteFileA(SchedulerImage().c_str());
     }
 }
@@ -323,7 +381,7 @@ TEST_F(Merge, AMergedFileAJobLeftIsNeverAddedToByAnother)
     std::string marker = Spool() + "\\JOB1.MRG";
     WriteJob("1", "1", {{1, SpoolPage(2, "b.tif")}});
     ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file", 0));
     EndDoc();
     EXPECT_TRUE(HasPages(SchedulerImage(), {2}));
     std::string kept = KeptName(Merged());
@@ -339,7 +397,7 @@ TEST_F(Merge, AMergedFileAJobLeftIsNeverAddedToByAnother)
     std::string page = SpoolPage(1, "a.tif");
     WriteJob("1", "1", {{1, page}});
     ASSERT_TRUE(CopyFileA(SamplePage(3).c_str(), Merged().c_str(), FALSE));
-    ASSERT_TRUE(StartMergeMarker(marker, "another job file"));
+    ASSERT_TRUE(StartMergeMarker(marker, "another job file", 0));
     {
         HeldOpenFile held(Merged());
         EndDoc();
