@@ -1,0 +1,27 @@
+#pragma once
+// The product as installed: the program and the scheduler in one program directory, the
+// control files in the system directory, the settings file naming them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system_state.h"
+
+class WholeRoad : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override { RemoveControlFiles(); }
+
+    // The queue log once it names a fax taken or refused.
+    std::string WaitForFax() const;
+    // Prints with FAXPRINT.EXE once the program serves the pipe (exit code 4 until then).
+    int Print(const std::string& arguments) const;
+    int SpoolFiles() const;
+    // The fax the scheduler queued, as named in its log.
+    static std::string QueuedFax(const std::string& log);
+    void Close(RunningProgram& tavon);
+
+    TempDir dir;
+    SettingsFile settings;
+    std::string prog, privateDir, spool;
+};
