@@ -1,11 +1,12 @@
 #!/bin/sh
-# Nothing is lost or doubled when the power goes: a page's append is recorded in the
-# merge marker before the merged file can hold the page, a page is linked into the merged
-# file only after its data is there, a page image is deleted only after the merged file
-# holds its page on stable storage, and the merged file only after its hand-off copy is.
+# Nothing is lost or doubled when the power goes: the merge marker is on the disk before
+# the first page goes in, a page is linked into the merged file only after its data is
+# there, the merged file is flushed once whole, the fax's pages are recorded before it is
+# handed on, and the page images are deleted only after the hand-off copy and the record
+# that it went are on stable storage; the merged file after them.
 # Runs one three-page job of job_tests under Wine's relay trace and reads the order of
-# FlushFileBuffers, small WriteFile (a marker line, unpositioned; a page's 4-byte link,
-# positioned) and DeleteFileA calls. Usage: durability_order.sh WINE_RUN JOB_TESTS
+# FlushFileBuffers, small WriteFile (a short marker line, unpositioned; a page's 4-byte
+# link, positioned) and DeleteFileA calls. Usage: durability_order.sh WINE_RUN JOB_TESTS
 set -e
 run=$1
 tests=$2
@@ -23,10 +24,11 @@ order=$(grep -E '^[0-9a-f]+:Call KERNEL32\.(FlushFileBuffers|WriteFile|DeleteFil
            -e 's/.*JOB1_P[0-9]\.TIF.*/P/' -e 's/.*JOB1\.TIF.*/M/' -e '/^[FRLPM]$/!d' |
     tr -d '\n')
 echo "durability_order: $order"
-# The marker is started before the first page goes in; the first page makes the file,
-# the others are linked in.
+# The marker is started (F); the first page makes the file (F), the others are linked in
+# (F L F); the merged file is flushed (F), the pages line recorded (R F); the hand-off copy
+# (F) and the hand-on line (F) come before the images (P) and the merged file (M) go.
 case "$order" in
-FRFFPRFFLFPRFFLFPF*M*) exit 0 ;;
-*) echo "durability_order: expected F RFFP RFFLFP RFFLFP F...M (each page recorded, then its data and its link each flushed before the next step)" >&2
+FFFLFFLFFRFFFPPPM) exit 0 ;;
+*) echo "durability_order: expected F F FLF FLF F RF F F PPP M (each step flushed before the next relies on it)" >&2
    exit 1 ;;
 esac
