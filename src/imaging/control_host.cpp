@@ -125,7 +125,6 @@ void HostedControl::SetUp(HWND parent, RECT place)
         DWORD misc = 0;
         if (FAILED(object_->GetMiscStatus(DVASPECT_CONTENT, &misc)))
             misc = 0;
-        site_ = ComRef<ControlSite>();
         *site_.Put() = new ControlSite(parent, place);
         auto setSite = [&] {
             HRESULT status = object_->SetClientSite(site_.Get());

@@ -190,7 +190,7 @@ TPrintJob::Delivery TPrintJob::DeliverMergedFile(const JobRun& run, const std::s
         return {.copied = true, .mergedStays = false};
     if (!CopyJobFile(run.MergedFileName, target, replace))
         return {.copied = false, .mergedStays = !KeepMergedFile(run)};
-    if (!RecordHandOn(run.marker, target))
+    if (run.marked && !RecordHandOn(run.marker, target))
         debug("merge marker could not be written: " + run.marker);
     return {.copied = true, .mergedStays = false};
 }

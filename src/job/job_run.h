@@ -32,6 +32,8 @@ struct JobRun {
     const std::string jobIni;
     const std::string MergedFileName;
     const std::string marker;
+    // The marker was started: there is a record to add to.
+    bool marked = false;
     // What the merged file holds, in order. Every page image stays until the fax that
     // holds it is handed on: the control is trusted with none.
     std::vector<MergedPage> merged;

@@ -78,7 +78,7 @@ bool TPrintJob::MergePages(JobRun& run)
     for (const MergedPage& page : run.merged)
         if (!page.image.empty())
             faxPages.push_back(page.number);
-    if (!RecordFaxPages(run.marker, faxPages))
+    if (run.marked && !RecordFaxPages(run.marker, faxPages))
         debug("merge marker could not be written: " + run.marker);
     return true;
 }
@@ -221,7 +221,8 @@ bool TPrintJob::StartMerge(JobRun& run, const std::string& jobStamp)
          ReadPageFingerprints(run.MergedFileName).value_or(std::vector<PageFingerprint>{}))
         run.merged.push_back({0, "", print});
     run.pagesBeforeTheJob = run.merged.size();
-    if (jobStamp.empty() || StartMergeMarker(run.marker, jobStamp, run.pagesBeforeTheJob))
+    run.marked = !jobStamp.empty();
+    if (!run.marked || StartMergeMarker(run.marker, jobStamp, run.pagesBeforeTheJob))
         return true;
     debug("merge marker could not be written: " + run.marker);
     surroundings_.ShowInfoBox(
