@@ -8,6 +8,7 @@
 
 #include "base/exception.h"
 #include "base/text_conversion.h"
+#include "failing_control.h"
 #include "imaging/image_man.h"
 #include "test_support.h"
 #include "tiff/page.h"
@@ -207,11 +208,62 @@ TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
         << "the page loaded last is still the control's image";
 }
 
-TEST_F(ImageControl, UnregisteredControlCannotBeCreated)
+// What is wrong is said in words: a control registered nowhere, or only for programs of
+// the other bitness, or one that names a member the program drives otherwise.
+TEST_F(ImageControl, AControlThatCannotBeUsedIsNamedWithTheCause)
 {
+    auto failure = [](auto make) {
+        try {
+            make();
+        } catch (const ImagingControlError& error) {
+            return std::string(error.what());
+        }
+        return std::string("(no error)");
+    };
+    const std::string named =
+        "The imaging control IMOCX32.OCX {0EABA3C0-D884-101B-8CAE-00006E44AAB2} ";
     ASSERT_EQ(CallControl("DllUnregisterServer"), S_OK);
-    EXPECT_THROW(TImageMan(nullptr, {}, L""), ImagingControlError);
+    EXPECT_EQ(failure([] { TImageMan(nullptr, {}, L""); }),
+              named + "is not registered. Run the fax product's registration tool ZEP.EXE, "
+                      "or register the control with regsvr32.");
+
+    int bits = sizeof(void*) * 8;
+    std::wstring key = L"CLSID\\{0EABA3C0-D884-101B-8CAE-00006E44AAB2}";
+    REGSAM otherView = bits == 32 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    HKEY server = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), 0, nullptr, 0,
+                              KEY_WRITE | otherView, nullptr, &server, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(server);
+    EXPECT_EQ(failure([] { TImageMan(nullptr, {}, L""); }),
+              named + "is registered only for " + std::to_string(96 - bits) +
+                  "-bit programs, and this program is " + std::to_string(bits) +
+                  "-bit. Use the program of the control's bitness.");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+    HKEY root = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_ALL_ACCESS | otherView, &root),
+              ERROR_SUCCESS);
+    RegDeleteTreeW(root, key.substr(6).c_str());
+    RegCloseKey(root);
     ASSERT_EQ(CallControl("DllRegisterServer"), S_OK);
+
+    // SaveAs under another identifier: the control is not the one the program drives.
+    struct RenumberedControl : FailingControl {
+        using FailingControl::FailingControl;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID id, LPOLESTR* names, UINT count, LCID locale,
+                                                DISPID* ids) override
+        {
+            HRESULT status = FailingControl::GetIDsOfNames(id, names, count, locale, ids);
+            if (SUCCEEDED(status) && ids[0] == ImageManDispId::SaveAs)
+                ids[0] = 64;
+            return status;
+        }
+    } renumbered(control, DISPID_UNKNOWN);
+    control->AddRef();
+    EXPECT_EQ(failure([&] { CheckDispatchIds(&renumbered); }),
+              named + "gives its member SaveAs the dispatch identifier 64, where this program "
+                      "uses 63: it is not the imaging control this program drives.");
+    EXPECT_EQ(failure([&] { CheckDispatchIds(control); }), "(no error)");
 }
 
 // Hosted as containers host a licensed control: created with its runtime key only, the
