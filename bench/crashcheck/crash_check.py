@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The power-cut check of a real job on each road: records one print job of the
-installed program by the scheduler's road and one by the fax-API road (crash_record),
+"""The power-cut check of a real job on each road, with each imaging control (ours, and
+the one built as a vendor builds it): records one print job of the installed program by
+the scheduler's road and one by the fax-API road (crash_record),
 lays out every state a crash during each can leave on the disk in each model
 (crash_model), checks each state on its own (every page of the job readable somewhere;
 the merged file and the fax readable or absent), then starts the program on the states
@@ -8,9 +9,11 @@ the merged file and the fax readable or absent), then starts the program on the 
 and checks the outbox, the fax-API side's sent faxes and the boxes: no page sent twice,
 no page left in a fax or file nobody was told of.
 
-Usage: crash_check.py WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short]
+Usage: crash_check.py WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short] [--control=ours|vendor]
 --short: the offline checks of every state, and the program on the few states where a
-crash most plainly meets each road (see chosen_states).
+crash most plainly meets each road (see chosen_states); the vendor's control by the
+scheduler's road alone.
+--control: that control alone (default: ours, then the vendor's).
 Exit status 0 only when no state loses, doubles, strands or breaks anything.
 """
 import hashlib
@@ -27,9 +30,12 @@ import time
 import crash_model
 from crash_record import API_FILE, SENT, Recording, Watched, page_text, start_program, wait_for
 from soak_pixels import signatures
-from soak_prefix import Prefix, api_entry_in
+from soak_prefix import CONTROLS, Prefix, api_entry_in
 
 PAGES = 5
+# The recorded jobs: the seed of their pages, and whether by the fax-API road.
+ROADS = ((11, False), (13, True))
+CONTROL_NAMES = {"ours": "our control", "vendor": "the vendor's control"}
 JOB_END = 120
 WORKERS = int(os.environ.get("CRASHCHECK_WORKERS", "2"))
 COLUMNS = ["lost", "doubled", "stranded", "broken"]
@@ -73,6 +79,11 @@ class Checker:
         self.rec = recording
         self.files = files
         self.job_pages = [files.pages(recording.files[str(p)])[0] for p in recording.page_files]
+        self.merged = str(recording.ini.with_suffix(".TIF"))
+        # The vendor's control rebuilds the merged file on each save and never flushes it,
+        # as such a control may: a crash can leave it cut, and the program, started again,
+        # must merge again from the page images. Every other fax file is whole or absent.
+        self.may_be_cut = {self.merged} if recording.px.control == "vendor" else set()
 
     def holders(self, contents, pages=None):
         """Page index (in pages, default the job's) -> paths of the files read whole
@@ -92,11 +103,17 @@ class Checker:
         if lost:
             found["lost"] = "page %s in no readable file" % ",".join(map(str, lost))
         broken = sorted(p for p, d in state.files.items() if is_fax_file(p) and
+                        p not in self.may_be_cut and
                         self.rec.files.get(p) != d and self.files.pages(d) is None)
         if broken:
             found["broken"] = "unreadable: " + ", ".join(
                 "%s (%d bytes)" % (self.rec.watched.name(p), len(state.files[p])) for p in broken)
         return found
+
+    def cut(self, state):
+        """Whether the state holds a merged file the control may leave cut, cut."""
+        return any(p in state.files and self.files.pages(state.files[p]) is None
+                   for p in self.may_be_cut)
 
     def shape(self, state):
         """What the program can tell apart in a state: which files, which pages each
@@ -131,6 +148,13 @@ class Road:
                 self.states[model] = group + taken_twins(rec, group)
         self.found = {(m, s.key): self.checker.offline(s)
                       for m, group in self.states.items() for s in group}
+        # The trace must show the control's saves: somewhere the merged file holds the
+        # whole job (its writes are the control's, in the program's process).
+        merged = self.checker.merged
+        if not any(merged in s.files and files.pages(s.files[merged]) == self.checker.job_pages
+                   for s in self.states["in-order"]):
+            raise RuntimeError("the trace never shows the merged file holding the job's "
+                               "pages: the control's writes were not followed")
 
 
 def taken_twins(rec, states):
@@ -230,7 +254,8 @@ class Runner:
                 done = self.faxes_with(road.checker, pages) > before
             if not ini.exists() and done:
                 return True
-            return any(not b["text"].startswith(("Pages left out", "The merged file of an"))
+            return any(not b["text"].startswith(("Pages left out", "The merged file of an",
+                                                 "The imaging control damaged the merged file:"))
                        for b in px.boxes_since(boxes))
         wait_for(ended, JOB_END, "the job did not end")
         wait_for(lambda: not px.open_boxes(), JOB_END, "a box stayed open")
@@ -255,7 +280,7 @@ class Runner:
             # The fax-API side asks for the next fax only once it has the last one.
             self.fax_api_side()
             if px.api_entry():
-                return self.account(road, px.boxes_since(boxes), None)
+                return self.account(road, state, px.boxes_since(boxes), None)
             px.set_api_entry(API_FILE)
         text = px.soak / "texts" / "next.txt"
         text.write_text(page_text(random.Random(5), 1), newline="\r\n")
@@ -268,9 +293,9 @@ class Runner:
         next_page = road.checker.files.pages(
             next_ini.with_name(next_ini.stem + "_P1.TIF").read_bytes())[0]
         self.wait_job(road, next_ini, [next_page], 0, boxes_next)
-        return self.account(road, px.boxes_since(boxes), next_page)
+        return self.account(road, state, px.boxes_since(boxes), next_page)
 
-    def account(self, road, boxes, next_page):
+    def account(self, road, state, boxes, next_page):
         """next_page None: no next job was printed."""
         checker = road.checker
         contents, _ = self.watched.snapshot()
@@ -296,6 +321,15 @@ class Runner:
                 if not any(self.watched.name(p).upper() in said for p in holders):
                     found.setdefault("stranded", []).append("%s only in %s, no box" % (
                         label, ", ".join(self.watched.name(p) for p in holders)))
+        # The fax files the program made or changed are whole, and so is a merged file the
+        # control may have cut.
+        laid = {str(self.here(p)): d for p, d in state.files.items()}
+        cut = {str(self.here(p)) for p in checker.may_be_cut}
+        broken = sorted(self.watched.name(p) for p, d in contents.items()
+                        if is_fax_file(p) and (laid.get(p) != d or p in cut) and
+                        checker.files.pages(d) is None)
+        if broken:
+            found["broken"] = ["unreadable after the run: " + ", ".join(broken)]
         # A whole fax that was not sent (in the hand-off file with the entry still set,
         # too) is named to the user, wherever else its pages are.
         if any(n < len(checker.job_pages) for n in unsent):
@@ -308,27 +342,38 @@ class Runner:
         return {kind: "; ".join(lines) for kind, lines in found.items()}, boxes
 
 
-def chosen_states(rec, states):
-    """For --short, crashes in order: on the scheduler's road, between a page's flush and
-    the deletion of its image (page 2), and between the job file's deletion and the
-    scheduler's start; on the fax-API road, just before the entry's emptying, and the
-    first crash after which the fax-API side may have taken the hand-off file, taken."""
+def chosen_states(road, states):
+    """For --short, crashes in order. By the scheduler's road: in page 3's save into the
+    merged file (the last state before the file holds it whole); with our control also
+    once the fax is handed on, before the first page image goes, and between the job
+    file's deletion and the scheduler's start. By the fax-API road: just before the
+    entry's emptying, and the first crash after which the fax-API side may have taken the
+    hand-off file, taken."""
+    rec, checker = road.rec, road.checker
     ops = rec.ops
-    in_order = [s for s in states if s.model == "in-order"]
+    in_order = [s for s in states if s.model == "in-order" and not s.taken]
 
     def first(test):
         return [i for i, op in enumerate(ops) if test(op)][:1]
 
+    def last_before(point):
+        """The state a crash at that point leaves: the last one reached by then."""
+        return max((s for s in in_order if s.crash_at <= point), key=lambda s: s.crash_at)
+
     if rec.api:
-        points = first(lambda op: op.path == str(rec.px.settings))
+        chosen = [last_before(p) for p in first(lambda op: op.path == str(rec.px.settings))]
     else:
-        page2 = str(rec.page_files[1])
-        points = first(lambda op: op.kind == "unlink" and op.path == page2)
-        points += [i + 1 for i in first(lambda op: op.kind == "unlink" and op.path == str(rec.ini))]
-    # The state a crash at that point leaves: the last one reached by then.
-    chosen = [max((s for s in in_order if not s.taken and s.crash_at <= point),
-                  key=lambda s: s.crash_at) for point in points]
-    taken = [s for s in in_order if s.taken]
+        three = checker.job_pages[:3]
+        whole = min(s.crash_at for s in in_order
+                    if checker.files.pages(s.files.get(checker.merged, b"")) == three)
+        chosen = [last_before(whole - 1)]
+        if rec.px.control == "ours":
+            images = [str(p) for p in rec.page_files]
+            points = first(lambda op: op.kind == "unlink" and op.path in images)
+            points += [i + 1 for i in first(lambda op: op.kind == "unlink" and
+                                            op.path == str(rec.ini))]
+            chosen += [last_before(p) for p in points]
+    taken = [s for s in states if s.model == "in-order" and s.taken]
     if taken:
         chosen.append(min(taken, key=lambda s: s.crash_at))
     return chosen
@@ -350,20 +395,36 @@ def describe(rec, state):
 
 def main():
     win, native, work = sys.argv[1:4]
-    short = "--short" in sys.argv[4:]
+    options = sys.argv[4:]
+    short = "--short" in options
+    controls = [o.split("=", 1)[1] for o in options if o.startswith("--control=")] or \
+        list(CONTROLS)
     work = pathlib.Path(work).resolve()
     work.mkdir(parents=True, exist_ok=True)
     started = time.monotonic()
-
-    px = Prefix(win, work / "record", 1)
-    px.install()
     files = Files(native, work)
+    failing = sum(check_control(win, work / control, control, files, short, started)
+                  for control in controls)
+    print("\ncrashcheck: %s, %s, %.0f s: %s" % (
+        "short" if short else "full", " and ".join(CONTROL_NAMES[c] for c in controls),
+        time.monotonic() - started, "FAIL" if failing else "PASS"))
+    sys.exit(1 if failing else 0)
+
+
+def check_control(win, work, control, files, short, started):
+    """Records and checks the roads with that imaging control in prefixes of its own under
+    work; returns how many states fail. The short run takes the vendor's control by the
+    scheduler's road alone: its saves are the same on both roads."""
+    name = CONTROL_NAMES[control]
+    px = Prefix(win, work / "record", 1, control)
+    px.install()
     roads = []
-    for seed, api in ((11, False), (13, True)):
+    for seed, api in ROADS[:1] if short and control == "vendor" else ROADS:
         rec = Recording(px, PAGES, seed, api)
         rec.run()
-        print("crashcheck: recorded a %d-page job by the %s road: %d file operations (%.0f s)" %
-              (PAGES, rec.road, len(rec.ops), time.monotonic() - started), flush=True)
+        print("crashcheck: %s: recorded a %d-page job by the %s road: %d file operations "
+              "(%.0f s)" % (name, PAGES, rec.road, len(rec.ops), time.monotonic() - started),
+              flush=True)
         roads.append(Road(rec, files))
         print("crashcheck: %s states checked offline (%.0f s)" % (
             " + ".join("%d %s" % (len(g), m) for m, g in roads[-1].states.items()),
@@ -372,7 +433,7 @@ def main():
     by_shape = {}
     for road in roads:
         everything = [s for g in road.states.values() for s in g]
-        for state in chosen_states(road.rec, everything) if short else everything:
+        for state in chosen_states(road, everything) if short else everything:
             by_shape.setdefault((road.rec.road, road.checker.shape(state)), (road, []))[1].append(
                 state)
     outcomes = run_states(px, work, [(road, group[0]) for road, group in by_shape.values()])
@@ -381,13 +442,9 @@ def main():
         for state in group:
             for kind, text in outcome.items():
                 road.found[(state.model, state.key)].setdefault(kind, text)
-    print("crashcheck: the program ran on %d distinct states (%.0f s)" % (
-        len(by_shape), time.monotonic() - started), flush=True)
-    failing = sum(report(road) for road in roads)
-    print("\ncrashcheck: %s, %.0f s: %s" % ("short" if short else "full",
-                                              time.monotonic() - started,
-                                              "FAIL" if failing else "PASS"))
-    sys.exit(1 if failing else 0)
+    print("crashcheck: %s: the program ran on %d distinct states (%.0f s)" % (
+        name, len(by_shape), time.monotonic() - started), flush=True)
+    return sum(report(road) for road in roads)
 
 
 def run_states(record_px, work, items):
@@ -399,7 +456,8 @@ def run_states(record_px, work, items):
     errors = []
 
     def worker(index):
-        px = record_px if index == 0 else Prefix(record_px.win, work / ("replay%d" % index), 1)
+        px = record_px if index == 0 else Prefix(record_px.win, work / ("replay%d" % index), 1,
+                                                 record_px.control)
         try:
             runner = Runner(record_px, px, installed=index == 0)
             while True:
@@ -436,7 +494,7 @@ def run_states(record_px, work, items):
 def report(road):
     """Prints the road's table and its failing states; returns how many fail."""
     rec, states, found = road.rec, road.states, road.found
-    print("\nthe %s road:" % rec.road)
+    print("\nthe %s road, %s:" % (rec.road, CONTROL_NAMES[rec.px.control]))
     print("%-9s %7s %13s %15s %26s %24s" % ("model", "states", "losing a page", "doubling a page",
                                            "stranding a fax unsaid", "broken merged file/fax"))
     failing = 0
@@ -448,6 +506,10 @@ def report(road):
                                                   counts["doubled"], counts["stranded"],
                                                   counts["broken"],
                                                   "  (%d stuck)" % stuck if stuck else ""))
+    if road.checker.may_be_cut:
+        print("(the merged file cut by the control's unflushed saves, as it may be: %s)" %
+              ", ".join("%d %s" % (sum(1 for s in group if road.checker.cut(s)), model)
+                        for model, group in states.items()))
     classes = {}
     for model, group in states.items():
         for state in group:

@@ -14,6 +14,9 @@ leave on the disk under three models:
 Where the missing pieces at a crash point allow few combinations (CHOICE_LIMIT) all are
 taken; otherwise the ones that cut the data most plainly: the first i pieces on the disk
 and the rest not (every i), each piece alone missing, each piece alone on the disk.
+A write that a later truncation removes whole is no piece: it leaves nothing on the disk.
+In the last two models a crash just before a data write leaves nothing a crash just after
+it cannot (the write may be missing), so only in order is there a crash point before each.
 """
 import hashlib
 import itertools
@@ -185,7 +188,7 @@ class Disk:
         """The pieces that may be missing: (inode, key, [writes in order])."""
         pieces = []
         for inode in sorted(set(self.names.values())):
-            log = self.files[inode][1]
+            log = _surviving_writes(self.files[inode][1])
             if model == "writes":
                 pieces += [(inode, seq, [seq]) for seq, op in log if op.kind == "write"]
             else:
@@ -209,6 +212,17 @@ class Disk:
             chosen = None if kept is None else kept.get(inode, {})
             result[path] = bytes(_replay(durable, log, chosen))
         return result
+
+
+def _surviving_writes(log):
+    """The log's writes that no later truncation removes whole."""
+    surviving, cut_to = [], None
+    for seq, op in reversed(log):
+        if op.kind == "truncate":
+            cut_to = op.size if cut_to is None else min(cut_to, op.size)
+        elif op.kind == "write" and (cut_to is None or op.offset < cut_to):
+            surviving.append((seq, op))
+    return surviving[::-1]
 
 
 def _replay(durable, log, kept):
@@ -272,17 +286,22 @@ def crash_states(ops, files, folders, model, name):
     """The distinct states a crash during ops leaves under the model, each once (the
     first way it is reached), from the disk holding files and folders, all on it."""
     disk = Disk(files, folders)
-    seen = {}
+    seen, contents = {}, {}
     for i, op in enumerate(ops):
-        _add_states(disk, model, i, ops, name, seen)
+        if model == "in-order" or op.kind != "write":
+            _add_states(disk, model, i, ops, name, seen, contents)
         disk.apply(op, i)
-    _add_states(disk, model, len(ops), ops, name, seen)
+    _add_states(disk, model, len(ops), ops, name, seen, contents)
     return list(seen.values())
 
 
-def _add_states(disk, model, crash_at, ops, name, seen):
+def _add_states(disk, model, crash_at, ops, name, seen, contents):
     def keep(state):
-        seen.setdefault(state.key, state)
+        if state.key not in seen:
+            # States share the bytes of files alike (contents): a control that rewrites a
+            # file whole leaves many states, mostly of the same files.
+            state.files = {p: contents.setdefault(d, d) for p, d in state.files.items()}
+            seen[state.key] = state
 
     if model == "in-order":
         keep(State(model, crash_at, disk.contents(), set(disk.folders), []))

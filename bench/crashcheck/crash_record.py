@@ -117,8 +117,11 @@ class Recording:
                 if not line:
                     raise RuntimeError("strace did not attach")
                 attached += " attached" in line
+            saves = px.vendor_saves()
             self.print_job()
             wait_for(self.ended, JOB_WAIT, "the recorded job did not end")
+            if px.control == "vendor" and px.vendor_saves() - saves < self.pages:
+                raise RuntimeError("the vendor's control did not save the job's pages")
             tracer.send_signal(signal.SIGINT)
             tracer.wait(timeout=60)
             self.final, _ = self.watched.snapshot()

@@ -1,11 +1,13 @@
 #!/bin/sh
 # The power-cut check of a real job (crash_check.py): records a job of the tree's setup
-# under strace and checks every state a crash during it can leave.
+# under strace, with our imaging control and with the vendor-built one, and checks every
+# state a crash during it can leave.
 # Usage: bench/crashcheck/crashcheck.sh WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short]
-# WORK_DIR gets the prefixes (laid out afresh) and the trace.
+#        [--control=ours|vendor]
+# WORK_DIR gets the prefixes (laid out afresh) and the traces, under ours/ and vendor/.
 set -e
 if [ $# -lt 3 ]; then
-    echo "usage: $0 WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short]" >&2
+    echo "usage: $0 WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short] [--control=ours|vendor]" >&2
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)

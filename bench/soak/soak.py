@@ -7,7 +7,8 @@ entry left set unsaid), 0 foreign files touched, the program alive and answering
 its memory and handles within bound.
 
 Usage: soak.py WIN_BUILD_DIR WORK_DIR   (SOAK_JOBS, SOAK_SEED from the environment;
-SOAK_FAULTS=a,b runs just those faults after the clean jobs, to reproduce one)
+SOAK_FAULTS=a,b runs just those faults after the clean jobs, to reproduce one;
+SOAK_CONTROL=vendor puts the vendor-built imaging control in the place of ours)
 Runs under an X display (soak.sh provides one); WORK_DIR gets the Wine prefix and the
 small disk's mount point.
 """
@@ -21,12 +22,13 @@ import threading
 import time
 
 from soak_account import account, print_table
-from soak_prefix import Prefix, wait_for
+from soak_prefix import Prefix, linked_pages, wait_for
 
 JOBS = int(os.environ.get("SOAK_JOBS", "200"))
 SEED = int(os.environ.get("SOAK_SEED", "1"))
 # Reproduces chosen faults: these, in this order, after the clean jobs.
 ONLY = [f for f in os.environ.get("SOAK_FAULTS", "").split(",") if f]
+CONTROL = os.environ.get("SOAK_CONTROL", "ours")
 
 FAULTS = ["hold_page_brief", "hold_page_whole", "page_missing", "page_not_tiff",
           "output_not_tif", "fax_api", "fax_api_flip", "handoff_held", "settings_held",
@@ -54,7 +56,9 @@ LEFT_OUT_BOX = "Pages left out of the fax:"
 # Boxes after which a job goes no further: no scheduler started, or no merge at all.
 END_BOXES = ("Could not find scheduler.", "Could not create private image.",
              "Printer output is not TIF", "Printer file name cannot be used", "The job lists",
-             "The merged file of an interrupted job is in use")
+             "The merged file of an interrupted job is in use",
+             "The merge marker could not be written",
+             "The imaging control damaged the merged file again")
 MEMORY_GROWTH_BYTES = 16 * 1024 * 1024
 HANDLE_GROWTH = 32
 
@@ -62,7 +66,7 @@ HANDLE_GROWTH = 32
 class Soak:
     def __init__(self, win, work):
         self.rng = random.Random(SEED)
-        self.px = Prefix(win, work, SEED)
+        self.px = Prefix(win, work, SEED, CONTROL)
         self.jobs = []          # one record per job: see new_job
         self.findings = []
         self.kills = []
@@ -117,6 +121,9 @@ class Soak:
     def page_image(self, job, page):
         ini = self.px.unix_path(job["ini"])
         return ini.with_name(ini.stem + "_P%d.TIF" % page)
+
+    def merged_file(self, job):
+        return self.px.unix_path(job["ini"]).with_suffix(".TIF")
 
     def wait_done(self, job, queued_before, boxes_before, job_file_stays=False):
         """The job has ended when a box said it goes no further, or when its job file is
@@ -181,8 +188,8 @@ class Soak:
             return
         self.px.hold("page", self.page_image(job, page))
         # Released well before the 500001 attempts end: the page is still merged.
-        wait_for(lambda: not self.page_image(job, max(1, page - 1)).exists()
-                 if page > 1 else True, 60, "merge did not start")
+        wait_for(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
+                 "merge did not start")
         time.sleep(self.rng.uniform(0.5, 3.0))  # the other program's own use of the file
         self.px.release("page")
         self.wait_done(job, queued_before, boxes_before)
@@ -275,8 +282,11 @@ class Soak:
         job["expect_api"] = target
         if not self.print_job(job):
             return
-        # Held from the first merged page (the settings were read) until after the clear.
-        self.px.hold_when_gone("settings", self.px.settings, self.page_image(job, 1))
+        # Held from the first merged page (the settings were read) until after the clear:
+        # page 2, held a moment, keeps the merge from going on meanwhile.
+        self.stop_merge_after(job, 1)
+        self.px.hold("settings", self.px.settings)
+        self.px.release("next")
         ini = self.px.unix_path(job["ini"])
         wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
         time.sleep(2.0)  # the other program keeps the settings file a while longer
@@ -362,20 +372,32 @@ class Soak:
         self.px.send_raw(1, self.px.win_path(self.page_image(job, 1)))
         self.px.send_raw(2, "")
 
+    def stop_merge_after(self, job, page):
+        """Returns once the merge has taken the job's pages up to page, with page + 1 held
+        by another program (as "next") so that the merge goes no further until it is
+        released. The program deletes no page image before the hand-off: the merged file
+        shows how far the merge is."""
+        self.px.hold("next", self.page_image(job, page + 1))
+        merged_pages = page - sum(1 for p in job["removed"] if p <= page)
+        wait_for(lambda: linked_pages(self.merged_file(job)) >= merged_pages, JOB_TIMEOUT,
+                 "job %d's merge did not reach page %d" % (job["id"], page))
+
     def kill_in_merge(self, job, mode, remove_a_page=False):
-        """Ends the program the moment the merge has taken a seeded page, and starts it
-        again. With remove_a_page another program removes some other page of the job first."""
+        """Ends the program once the merge has taken a seeded page, while it waits for the
+        next one, and starts it again. With remove_a_page another program removes some
+        other page of the job first (not the one the merge then waits for)."""
         stop_after = self.rng.randint(1, job["pages"] - 1)
-        killer = self.px.kill_program_when_gone(self.page_image(job, stop_after))
         if remove_a_page:
-            page = self.rng.choice([p for p in range(1, job["pages"] + 1) if p != stop_after])
+            page = self.rng.choice([p for p in range(1, job["pages"] + 1)
+                                    if p not in (stop_after, stop_after + 1)])
             self.page_image(job, page).unlink()
             job["removed"].append(page)
-        self.px.program_killed(killer)
-        merged = self.px.unix_path(job["ini"]).with_suffix(".TIF")
+        self.stop_merge_after(job, stop_after)
+        self.px.kill_program()
+        self.px.release("next")
         left = [p for p in range(1, job["pages"] + 1) if self.page_image(job, p).exists()]
-        kill = {"job": job["id"], "merged_pages": self.px.page_count(merged), "left": left,
-                "mode": mode}
+        kill = {"job": job["id"], "merged_pages": linked_pages(self.merged_file(job)),
+                "left": left, "mode": mode}
         self.kills.append(kill)
         self.px.start_program()
         return kill
@@ -417,8 +439,9 @@ class Soak:
             self.resend(job)
             self.wait_done(job, queued_before, boxes_before)
         else:
-            # The printer gives the dead job up (its job file and unmerged pages go) and the
-            # document is printed again as a new job, which takes the same job file name.
+            # The printer gives the dead job up (its job file and the page images still
+            # there go) and the document is printed again as a new job, which takes the
+            # same job file name.
             for page in kill["left"]:
                 self.page_image(job, page).unlink()
                 job["withdrawn"].append(page)
@@ -434,22 +457,15 @@ class Soak:
         if not self.print_job(job, spool="S:\\SPOOL\\"):
             return
         # Another program holds a page while the merge waits for it and fills the disk
-        # meanwhile; its links to the page images keep the merge's deletions from freeing
-        # room. So that page meets a full disk, or a later one: up to 4 KB of the merged
-        # file's last block is still free, and three pages take more.
-        links = self.px.small_disk / "links"
-        links.mkdir()
-        for number in range(1, job["pages"] + 1):
-            os.link(self.page_image(job, number), links / str(number))
+        # meanwhile (the merge deletes no page image to make room). So that page meets a
+        # full disk, or a later one: up to 4 KB of the merged file's last block is still
+        # free, and three pages take more.
         self.px.hold("page", self.page_image(job, page))
-        wait_for(lambda: not self.page_image(job, page - 1).exists(), 60,
+        wait_for(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
                  "merge did not reach page %d" % page)
         self.px.fill_small_disk(leave=0)
         self.px.release("page")
-        try:
-            self.wait_done(job, queued_before, boxes_before)
-        finally:
-            shutil.rmtree(links)
+        self.wait_done(job, queued_before, boxes_before)
 
     def fault_disk_full_copy(self, job, queued_before, boxes_before):
         self.px.empty_small_disk()
@@ -503,6 +519,11 @@ class Soak:
         elapsed = time.monotonic() - started
         self.px.stop()
         result = account(self, foreign_before, foreign_after)
+        # Each page delivered went through a save of the control in place.
+        saves, delivered = self.px.vendor_saves(), result["counts"]["delivered"]
+        if CONTROL == "vendor" and saves < delivered:
+            result["findings"].append("the vendor's control logged %d saves for %d pages "
+                                      "delivered: another control merged them" % (saves, delivered))
         result.update(memory_start=memory_start, memory_end=memory_end, elapsed=elapsed,
                       final_ok=final_ok)
         ok = print_table(self, result)

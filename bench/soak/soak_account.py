@@ -10,6 +10,8 @@ DELIVERED, KEPT, KEPT_SILENT, REMOVED, LOST, DUPLICATE = (
     "delivered", "kept-with-reason", "kept-silently", "removed-by-fault", "lost", "duplicate")
 # The box that refuses a printer output of another format: it is about the job's one page.
 NOT_TIF_BOX = "Printer output is not TIF"
+# A box that ends a job unmerged says this before the job file: its pages stay beside it.
+PAGES_STAY = "its pages and job file stay: "
 
 
 def page_signature(path):
@@ -87,6 +89,11 @@ def reported(soak, job, page, left):
         return True
     if job["fault"] == "output_not_tif":
         return any(NOT_TIF_BOX in box["text"] for box in job["boxes"])
+    # The job's own box says its pages stay with its job file: those under their names.
+    own = "%s_P%d.TIF" % (job["ini"].rsplit("\\", 1)[-1].rsplit(".", 1)[0], page)
+    if any((PAGES_STAY + job["ini"]).upper() in box["text"].upper() for box in job["boxes"]) \
+            and any(spot[1].name.upper() == own.upper() for spot in left):
+        return True
     # A kept name is the program's and unique; a name the printer reuses counts only in a
     # box of the job itself.
     return any(names_file(box["text"], spot[1].name)
@@ -185,8 +192,8 @@ def print_table(soak, result):
     start, end = result["memory_start"], result["memory_end"]
     print()
     print("=" * 78)
-    print("SOAK seed %d: %d jobs, %d pages, %.0f s" % (soak.px.seed, len(jobs), pages,
-                                                   result["elapsed"]))
+    print("SOAK seed %d, imaging control %s: %d jobs, %d pages, %.0f s" % (
+        soak.px.seed, soak.px.control, len(jobs), pages, result["elapsed"]))
     print("-" * 78)
     for name in (DELIVERED, KEPT, KEPT_SILENT, REMOVED, DUPLICATE, LOST):
         print("  %-28s %6d" % (name, counts[name]))
@@ -208,7 +215,8 @@ def print_table(soak, result):
     for text, n in sorted(boxes.items()):
         print("      %4d  %s" % (n, text))
     for kill in soak.kills:
-        print("  kill during job %d (%s): %d page(s) already merged, pages %s unmerged%s" %
+        print("  kill during job %d (%s): %d page(s) in the merged file, images of pages %s "
+              "there%s" %
               (kill["job"], kill["mode"], kill["merged_pages"], kill["left"],
                ", next job file " + kill["next_ini"] if kill.get("next_ini") else ""))
     print("  findings:")

@@ -155,6 +155,14 @@ def kept_under_a_reused_name_named_by_another_job(run):
     run.box(2, "The fax was not sent. It stays as C:\\FAX\\PROG\\SPOOL\\JOB1.TIF")
 
 
+def pages_stay_with_the_job_file(run, job_file="C:\\FAX\\PROG\\SPOOL\\JOB1.INI"):
+    run.fax([201, 202, 203])
+    for page in (1, 2, 3):
+        run.keep("JOB1_P%d.TIF" % page, [100 + page])
+    run.box(1, "The imaging control damaged the merged file again. The fax was not sent; its "
+            "pages and job file stay: " + job_file)
+
+
 def removed_page_unnamed(run):
     run.fax([101, 103])
     run.fax([201, 202, 203])
@@ -206,6 +214,11 @@ def main():
               lambda r: r["counts"]["kept-with-reason"] == 3),
         check("kept under a reused name, named only by another job's box",
               kept_under_a_reused_name_named_by_another_job,
+              lambda r: r["counts"]["kept-silently"] == 3),
+        check("sound: pages stay with the job file its box names", pages_stay_with_the_job_file,
+              lambda r: r["counts"]["kept-with-reason"] == 3),
+        check("pages stay, the box names another job file",
+              lambda run: pages_stay_with_the_job_file(run, "C:\\FAX\\PROG\\SPOOL\\JOB2.INI"),
               lambda r: r["counts"]["kept-silently"] == 3),
         check("removed page, the box names another page", removed_page_unnamed,
               findings_say("pages [2] unusable")),

@@ -1,10 +1,12 @@
-"""The soak's Wine prefix: the installed program, its files, and the helpers that act in
-it (the person at the screen, the file holder, the process probe)."""
+"""The soak's Wine prefix: the installed program, its files, its imaging control (ours,
+or the one built as a vendor builds it), and the helpers that act in it (the person at
+the screen, the file holder, the process probe)."""
 import hashlib
 import os
 import pathlib
 import re
 import shutil
+import struct
 import subprocess
 import time
 
@@ -12,6 +14,9 @@ HERE = pathlib.Path(__file__).resolve().parent
 SCRIPTS = HERE.parent.parent / "scripts"
 JOB_WAIT = 900
 HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe", "soakslow.exe"]
+# The imaging controls a prefix can have: the setup's (ours), or the vendor-built one
+# (tests/product) in its place, with the program built with its runtime licence key.
+CONTROLS = ("ours", "vendor")
 
 
 def wait_for(condition, timeout, what):
@@ -34,11 +39,37 @@ def api_entry_in(text):
     return value.group(1).strip() if value else ""
 
 
+def linked_pages(path):
+    """How many pages the TIFF file's chain of directories links, read from this side (no
+    Windows handle that could get in the program's way); 0 for a file that is missing or
+    no TIFF; a cut file counts the directories it still holds."""
+    try:
+        data = path.read_bytes()
+    except OSError:
+        return 0
+    order = {b"II*\0": "<", b"MM\0*": ">"}.get(data[:4])
+    if not order:
+        return 0
+    count, seen = 0, set()
+    offset = struct.unpack_from(order + "I", data, 4)[0]
+    while offset and offset not in seen and offset + 2 <= len(data):
+        seen.add(offset)
+        end = offset + 2 + 12 * struct.unpack_from(order + "H", data, offset)[0]
+        if end + 4 > len(data):
+            break
+        count += 1
+        offset = struct.unpack_from(order + "I", data, end)[0]
+    return count
+
+
 class Prefix:
-    def __init__(self, win, work, seed):
+    def __init__(self, win, work, seed, control="ours"):
+        if control not in CONTROLS:
+            raise ValueError("no such imaging control: %s (%s)" % (control, ", ".join(CONTROLS)))
         self.win = pathlib.Path(win).resolve()
         self.work = pathlib.Path(work).resolve()
         self.seed = seed
+        self.control = control
         self.prefix = self.work / "prefix"
         self.small_disk = self.work / "small-disk"
         self.c = self.prefix / "drive_c"
@@ -93,6 +124,8 @@ class Prefix:
         shutil.rmtree(self.prefix, ignore_errors=True)
         subprocess.run([str(SCRIPTS / "install.sh"), str(self.win), str(self.prefix)],
                        env=self.env, check=True, stdout=subprocess.DEVNULL)
+        if self.control == "vendor":
+            self.use_vendor_control()
         (self.prefix / "dosdevices" / "s:").symlink_to(self.small_disk)
         for folder in ("texts", "sources", "API", "HELD", "collected", "SMALLDISK", "FOREIGN"):
             (self.soak / folder).mkdir(parents=True, exist_ok=True)
@@ -105,6 +138,35 @@ class Prefix:
                                   str(self.seed), "C:\\SOAK\\screen.stop"])
         self.holder = self.start(["C:\\SOAK\\soakhold.exe"], stdin=subprocess.PIPE,
                                  stdout=subprocess.PIPE, text=True, bufsize=1)
+
+    def use_vendor_control(self):
+        """Makes the installed prefix a machine with the vendor's control, as the fax
+        product leaves it: the control in the system directory (and the program directory,
+        where the registration tool takes it from), registered there, with no design-time
+        licence on the machine; TAVON.EXE built with the control's runtime key."""
+        vendor = self.win / "vendor"
+        control = self.win_path(self.system / "IMOCX32.OCX")
+        self.register("/u", control)    # ours goes with all it registered
+        for place in (self.system, self.prog):
+            shutil.copyfile(vendor / "IMOCX32.OCX", place / "IMOCX32.OCX")
+            if (place / "IMOCX32.LIC").exists():
+                raise RuntimeError("a design-time licence is on the machine: " + str(place))
+        self.register(control)
+        shutil.copyfile(vendor / "keyed" / "TAVON.exe", self.prog / "TAVON.EXE")
+
+    def register(self, *args):
+        regsvr32 = "C:\\windows\\%s\\regsvr32.exe" % self.system.name
+        result = self.run([regsvr32, "/s"] + list(args))
+        if result.returncode != 0:
+            raise RuntimeError("regsvr32 %s: exit %d" % (" ".join(args), result.returncode))
+
+    def vendor_saves(self):
+        """How many saves the vendor's control logged beside itself."""
+        try:
+            text = (self.system / "IMOCX32.LOG").read_text(errors="replace")
+        except FileNotFoundError:
+            return 0
+        return sum(1 for line in text.splitlines() if line.startswith("SaveAs "))
 
     def make_decoys(self):
         """Files of other programs, some named like the jobs' own: none may change."""
@@ -126,16 +188,9 @@ class Prefix:
         wait_for(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
                  60, "the program did not open its pipe")
 
-    def kill_program_when_gone(self, path):
-        """Ends the program the moment the merge has deleted that page image."""
-        killer = self.start(["C:\\SOAK\\soakproc.exe", "kill", self.win_path(path)],
-                            stdout=subprocess.PIPE, text=True)
-        if killer.stdout.readline().strip() != "armed":
-            raise RuntimeError("no program to kill")
-        return killer
-
-    def program_killed(self, killer):
-        if killer.wait(timeout=JOB_WAIT) != 0:
+    def kill_program(self):
+        """Ends the program at once (TerminateProcess), as Task Manager does."""
+        if self.run(["C:\\SOAK\\soakproc.exe", "kill"]).returncode != 0:
             raise RuntimeError("the program was not killed")
         if self.tavon:
             self.tavon.wait(timeout=30)
@@ -166,11 +221,6 @@ class Prefix:
 
     def hold(self, tag, path):
         self._command("hold %s %s" % (tag, self.win_path(path)))
-
-    def hold_when_gone(self, tag, path, gone):
-        """Holds the file from the moment the file gone is gone (and the program, which may
-        have it open then, lets go)."""
-        self._command("after %s %s %s" % (tag, self.win_path(gone), self.win_path(path)))
 
     def make_held(self, tag, win_path):
         self._command("make %s %s" % (tag, win_path))
@@ -207,12 +257,6 @@ class Prefix:
     def open_boxes(self):
         boxes, closed = self.read_boxes()
         return [b for b in boxes if b["hwnd"] not in closed]
-
-    def page_count(self, path):
-        if not path.exists():
-            return 0
-        result = subprocess.run(["tiffinfo", str(path)], capture_output=True, text=True)
-        return result.stdout.count("TIFF Directory")
 
     # ----- the settings file -----
     def api_entry(self):

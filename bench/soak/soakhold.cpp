@@ -1,8 +1,6 @@
 // soakhold: holds files open without sharing, as another program does, on command.
 // Reads lines from its input:  hold TAG PATH   (an existing file)
 //                              make TAG PATH   (created when missing)
-//                              after TAG GONE PATH   (holds PATH the moment the file
-//                                                     GONE is gone, as soon as PATH is free)
 //                              release TAG
 // and answers each with "ok TAG" or "fail TAG ERROR" once done.
 #include <windows.h>
@@ -37,25 +35,11 @@ int main()
         std::string verb = text.substr(0, first);
         std::string tag =
             first == std::string::npos ? "" : text.substr(first + 1, second - first - 1);
-        if ((verb == "hold" || verb == "make" || verb == "after") && second != std::string::npos) {
+        if ((verb == "hold" || verb == "make") && second != std::string::npos) {
             std::string path = text.substr(second + 1);
-            // Closer to the moment than the soak's own polling: another program that waits
-            // for the merge to take a page.
-            bool after = verb == "after";
-            if (after) {
-                std::size_t third = path.find(' ');
-                std::string gone = path.substr(0, third);
-                path = third == std::string::npos ? "" : path.substr(third + 1);
-                while (GetFileAttributesA(gone.c_str()) != INVALID_FILE_ATTRIBUTES)
-                    Sleep(0);
-            }
-            HANDLE file;
-            do {
-                file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
-                                   verb == "make" ? OPEN_ALWAYS : OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-            } while (file == INVALID_HANDLE_VALUE && after &&
-                     GetLastError() == ERROR_SHARING_VIOLATION);
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
+                                      verb == "make" ? OPEN_ALWAYS : OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
             if (file == INVALID_HANDLE_VALUE) {
                 Answer("fail", tag, GetLastError());
                 continue;

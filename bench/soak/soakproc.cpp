@@ -1,7 +1,6 @@
-// soakproc probe | kill [WHEN_GONE]: finds the running TAVON.EXE. probe prints
+// soakproc probe | kill: finds the running TAVON.EXE. probe prints
 // "PID WORKING_SET_BYTES PAGEFILE_BYTES HANDLES"; kill ends it (TerminateProcess) and
-// returns when it is gone; given a file, it says "armed" and kills the moment that file
-// is gone (the page image the merge deletes). Exit code 1 when no TAVON.EXE runs.
+// returns when it is gone. Exit code 1 when no TAVON.EXE runs.
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -76,7 +75,7 @@ ULONG CountHandles(DWORD pid)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && !(argc == 3 && std::strcmp(argv[1], "kill") == 0))
+    if (argc != 2)
         return 2;
     DWORD pid = FindTavon();
     if (!pid)
@@ -85,12 +84,6 @@ int main(int argc, char** argv)
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
         if (!process)
             return 3;
-        if (argc == 3) {
-            std::puts("armed");
-            std::fflush(stdout);
-            while (GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES)
-                Sleep(0);
-        }
         if (!TerminateProcess(process, 9))
             return 3;
         WaitForSingleObject(process, INFINITE);
