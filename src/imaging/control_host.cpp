@@ -1,23 +1,16 @@
 #include "imaging/control_host.h"
 
-#include <cstdio>
 #include <string>
 
 #include <olectl.h>
 
+#include "base/message_text.h"
 #include "base/text_conversion.h"
 #include "product/imaging_control.h"
 
 namespace {
 
 const std::string kControl = std::string("The imaging control IMOCX32.OCX ") + kImageManClassText;
-
-std::string StatusText(HRESULT status)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
-    return text;
-}
 
 constexpr int kProgramBits = sizeof(void*) * 8;
 

@@ -1,11 +1,10 @@
 #include "imaging/image_man.h"
 
-#include <cstdio>
-
 #include <ole2.h>
 #include <oleauto.h>
 
 #include "base/exception.h"
+#include "base/message_text.h"
 #include "base/text_conversion.h"
 
 namespace {
@@ -19,13 +18,6 @@ BSTR Wide(const std::string& text)
 {
     std::wstring wide = ToWide(text);
     return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
-
-std::string StatusText(HRESULT status)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
-    return text;
 }
 
 // Owns a BSTR argument for the length of one call.

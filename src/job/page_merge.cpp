@@ -43,6 +43,9 @@ std::int32_t ReadJobInteger(const std::string& jobIni, const char* section, cons
     return ReadProfileInteger(jobIni, section, key, 0);
 }
 
+// How a box ends that leaves a job as the printer left it, to be sent again.
+std::string PagesStay(const JobRun& run) { return "its pages and job file stay: " + run.jobIni; }
+
 // Used whole, not cut to 255 characters: a name cut short could be another file, which
 // would be merged and deleted.
 std::string ReadImageName(const JobRun& run, std::int32_t pageNumber)
@@ -155,9 +158,8 @@ void TPrintJob::GiveUpMerge(JobRun& run)
         return;
     DeleteNamedFile(run.marker);
     surroundings_.ShowInfoBox(
-        "The imaging control damaged the merged file again. The fax was not sent; its pages "
-        "and job file stay: " +
-        run.jobIni);
+        "The imaging control damaged the merged file again. The fax was not sent; " +
+        PagesStay(run));
 }
 
 // Decides what a merged file already under the job's name is. A stopped run of this same
@@ -208,7 +210,7 @@ bool TPrintJob::SetMergedFileAside(JobRun& run, bool deletable, std::string& kep
     debug("merged file of an interrupted job could not be kept aside: " + run.MergedFileName);
     surroundings_.ShowInfoBox(
         "The merged file of an interrupted job is in use: " + run.MergedFileName +
-        "\r\nThis job was not merged; its pages and job file stay: " + run.jobIni);
+        "\r\nThis job was not merged; " + PagesStay(run));
     return false;
 }
 
@@ -225,9 +227,8 @@ bool TPrintJob::StartMerge(JobRun& run, const std::string& jobStamp)
     if (!run.marked || StartMergeMarker(run.marker, jobStamp, run.pagesBeforeTheJob))
         return true;
     debug("merge marker could not be written: " + run.marker);
-    surroundings_.ShowInfoBox(
-        "The merge marker could not be written: " + run.marker +
-        "\r\nThis job was not merged; its pages and job file stay: " + run.jobIni);
+    surroundings_.ShowInfoBox("The merge marker could not be written: " + run.marker +
+                              "\r\nThis job was not merged; " + PagesStay(run));
     return false;
 }
 
