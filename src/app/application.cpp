@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/tavon_form.h"
 #include "base/module_path.h"
 
 std::string ApplicationTitle;
@@ -11,7 +12,10 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
 {
     // Closing the taskbar entry ends the program like closing the main window.
     if (message == WM_CLOSE) {
-        PostQuitMessage(0);
+        if (tavonForm)
+            PostMessageA(tavonForm->Handle(), WM_CLOSE, 0, 0);
+        else
+            PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -62,7 +62,7 @@ std::wstring ImagingLicenseKey()
 void RunRegistrationTool()
 {
     std::string startupProgDir = CheckProgDirSetting();
-    std::string commandLine = startupProgDir + "ZEP /RTAVON " + FirstArgument();
+    std::string commandLine = QuotedProgram(startupProgDir + "ZEP") + " /RTAVON " + FirstArgument();
     if (!StartProgram(commandLine, SW_SHOW))
         ShowStartupMessage("Could not register Image ActiveX Control");
 }

@@ -9,6 +9,8 @@
 #include "app/message_boxes.h"
 #include "base/exception.h"
 #include "base/module_path.h"
+#include "base/program_start.h"
+#include "job/record_file.h"
 #include "job/info_box.h"
 #include "product/prn_pipe.h"
 #include "product/settings_file.h"
@@ -22,6 +24,7 @@ namespace {
 constexpr const char* kClassName = "TtavonForm";
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 100;
+constexpr UINT WM_FINISHUNFINISHED = WM_APP + 1;
 constexpr int kStatusBarHeight = 19;
 // The imaging control shows nothing: it lives outside the client area.
 constexpr RECT kParkedPlace = {-300, -100, -300 + 225, -100 + 50};
@@ -107,7 +110,8 @@ void TtavonForm::CreateWindowAndChildren(HINSTANCE instance, std::wstring_view i
         SendMessageA(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     im = std::make_unique<TImageMan>(handle_, kParkedPlace, imagingLicenseKey);
     OnlyOne1 = std::make_unique<TOnlyOne>();
-    job_ = std::make_unique<TPrintJob>(*this, *im, static_cast<IJobSurroundings&>(*this));
+    job_ = std::make_unique<TPrintJob>(*this, *im, static_cast<IJobSurroundings&>(*this),
+                                       PerUserRecordFolder());
 }
 
 void TtavonForm::readQFSchINI() { ::readQFSchINI(); }
@@ -136,9 +140,11 @@ void TtavonForm::FormCreate()
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // Kept whole: the scheduler is never started by a path cut short.
-    job_->SchedulerCmdLine = FaxSettings.ProgDir + Scheduler::Program;
+    job_->SchedulerCmdLine = QuotedProgram(FaxSettings.ProgDir + Scheduler::Program);
 
     WaitForPrnPipe(handle_, WM_PRNPIPE_NOTIFY);
+    // The jobs a stopped run left unfinished go before any that ends from now on.
+    PostMessageA(handle_, WM_FINISHUNFINISHED, 0, 0);
 
     Timer1 = SetTimer(handle_, kTimer1Id, kTimer1Interval, nullptr);
     if (!Timer1)
@@ -188,6 +194,24 @@ void TtavonForm::LayOutChildren()
 void TtavonForm::Write(std::string_view text) { Console1->Write(text); }
 void TtavonForm::RepaintNow() { Console1->RepaintNow(); }
 
+// A quit request would close the job's message boxes unseen: a running job ends first,
+// and the jobs waiting after it stay recorded for the next start.
+void TtavonForm::End()
+{
+    endRequested_ = true;
+    if (job_->Running()) {
+        debug("the program ends once this job has");
+        job_->StopAfterThisJob();
+    }
+    EndOnceJobsRan();
+}
+
+void TtavonForm::EndOnceJobsRan()
+{
+    if (endRequested_ && !job_->Running())
+        PostQuitMessage(0);
+}
+
 void TtavonForm::HandlerFailed(UINT, const std::exception& error) { ShowErrorBox(error); }
 
 LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -195,6 +219,11 @@ LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_PRNPIPE_NOTIFY:
         job_->WMPrnPipeNotify(wParam);
+        EndOnceJobsRan();
+        return 0;
+    case WM_FINISHUNFINISHED:
+        job_->FinishUnfinishedJobs();
+        EndOnceJobsRan();
         return 0;
     case WM_TIMER:
         if (wParam == kTimer1Id)
@@ -204,7 +233,7 @@ LRESULT TtavonForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return DebugMode ? 1 : 0;
     case WM_CLOSEREQUEST:
     case WM_CLOSE:
-        PostQuitMessage(0);
+        End();
         return 0;
     case WM_SIZE:
         LayOutChildren();

@@ -37,6 +37,8 @@ private:
     void CreateWindowAndChildren(HINSTANCE instance, std::wstring_view imagingLicenseKey);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandlerFailed(UINT message, const std::exception& error);
+    void End();
+    void EndOnceJobsRan();
 
     void FormCreate();
     void Timer1Timer();
@@ -61,6 +63,7 @@ private:
     UINT_PTR Timer1 = 0;
     std::unique_ptr<TPrintJob> job_;
     HFONT font_ = nullptr;
+    bool endRequested_ = false;
 };
 
 // The one main window; set before its creation code runs.

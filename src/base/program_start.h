@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// A program's full file name as the start of a command line: in quotes, so that a
+// name with blanks ("C:\Program Files\...") is not taken for a shorter one first.
+inline std::string QuotedProgram(const std::string& path) { return "\"" + path + "\""; }
+
 // The pause before a start that failed is tried once more.
 constexpr DWORD kRestartPauseMs = 500;
 

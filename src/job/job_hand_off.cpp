@@ -7,9 +7,9 @@
 #include "base/program_start.h"
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
+#include "base/message_pump.h"
 #include "job/keep_aside.h"
 #include "job/merge_marker.h"
-#include "base/message_pump.h"
 #include "product/settings_file.h"
 #include "settings/fax_settings.h"
 
@@ -74,6 +74,16 @@ bool SameContents(const std::string& first, const std::string& second)
     }
 }
 
+// The file holds this very job's fax, copied there by a run the program stopped in: the
+// merged file's bytes, and the marker beside it is this job's.
+bool HoldsThisJobsFax(const JobRun& run, const std::string& file)
+{
+    std::optional<MergeMarker> marker = ReadMergeMarker(run.marker);
+    std::string stamp = JobFileStamp(run.jobIni);
+    return marker && !stamp.empty() && marker->stamp == stamp &&
+           SameContents(file, run.MergedFileName);
+}
+
 std::string CopyFailure(const char* kind, const std::string& source, const std::string& destination)
 {
     return (std::string("TAVON(") + kind + "): excep. stream copy: " + source + " to " +
@@ -83,41 +93,83 @@ std::string CopyFailure(const char* kind, const std::string& source, const std::
 
 }  // namespace
 
-// The scheduler takes its image away when it runs: one still there is the fax of an
-// earlier job, and its only copy. A slow scheduler gets time to take it, and a stopped
-// one is started for it once more; one still there then is kept aside, and the user
-// told, before this job's fax takes its name. It may be this very job's fax, handed on
-// just before the program stopped: then the job sent again does not send it twice.
+// The scheduler image of an earlier job. Once the scheduler was started for it, it was
+// handed on, whether the scheduler took it away or copied it and left it: it goes, once
+// no program holds it open. One the scheduler was never started for (there was none, or
+// its start failed) is handed on once more, or kept aside and the user told. The image
+// of this very job, copied there before the program stopped, is the hand-off's to finish.
 void TPrintJob::PrepareHandOff(JobRun& run)
 {
     const std::string image = SchedulerImage();
-    run.handedOnBeforeTheStop = SameContents(image, run.MergedFileName);
-    if (FileExistsNamed(image) && FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
-        debug("scheduler image of an earlier job waits to be taken: " + image);
-        if (!WaitUntilImageTaken(image, waits_.schedulerStillAtWorkMs) &&
-            StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
-            WaitUntilImageTaken(image, waits_.schedulerStartedMs);
-    }
-    if (FileExistsNamed(image)) {
-        std::string kept = KeepAside(image);
-        debug(kept.empty() ? "scheduler image of an earlier job could not be kept aside: " + image
-                           : "scheduler image of an earlier job kept as " + kept);
-        surroundings_.ShowInfoBox("The fax of an earlier job was not sent. It " +
-                                  (kept.empty() ? "stays as " + image : "is kept as " + kept));
+    if (!FileExistsNamed(image)) {
+        schedulerRecord_.Forget();
+    } else if (HoldsThisJobsFax(run, image)) {
+        run.handedOnBeforeTheStop = true;
+    } else {
+        bool handedOn = schedulerRecord_.StartedFor(image) != SchedulerStart::Never;
+        if (!handedOn && FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
+            debug("scheduler image of an earlier job was never handed on: " + image);
+            handedOn = StartScheduler(image);
+            if (handedOn)
+                WaitUntilImageLetGo(image, waits_.schedulerStartedMs, false);
+        }
+        if (handedOn)
+            DeleteHandedOnImage(image);
+        else
+            KeepEarlierImage(image);
     }
     debug("After prep for FAX.$$$");
 }
 
-// The scheduler gives no sign but the image's going; the program answers its messages
-// meanwhile.
-bool TPrintJob::WaitUntilImageTaken(const std::string& image, DWORD timeoutMs)
+void TPrintJob::DeleteHandedOnImage(const std::string& image)
+{
+    if (!WaitUntilImageLetGo(image, waits_.schedulerStillAtWorkMs, true))
+        debug("scheduler image still in use: " + image);
+    DeleteNamedFile(image);
+    if (!FileExistsNamed(image))
+        schedulerRecord_.Forget();
+}
+
+void TPrintJob::KeepEarlierImage(const std::string& image)
+{
+    std::string kept = KeepAside(image);
+    debug(kept.empty() ? "scheduler image of an earlier job could not be kept aside: " + image
+                       : "scheduler image of an earlier job kept as " + kept);
+    surroundings_.ShowInfoBox("The fax of an earlier job was not sent. It " +
+                              (kept.empty() ? "stays as " + image : "is kept as " + kept));
+}
+
+// The scheduler gives no sign but the image's going or being let go; the program answers
+// its messages meanwhile. True when the image is gone, or no program holds it open after
+// one was seen to (`seenHeld`: as good as seen already).
+bool TPrintJob::WaitUntilImageLetGo(const std::string& image, DWORD timeoutMs, bool seenHeld)
 {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (FileExistsNamed(image)) {
+    for (;;) {
+        ScopedFile alone(CreateFileA(image.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD error = alone ? ERROR_SUCCESS : GetLastError();
+        alone.Reset();
+        if (error == ERROR_FILE_NOT_FOUND || (error == ERROR_SUCCESS && seenHeld))
+            return true;
+        seenHeld = seenHeld || error == ERROR_SHARING_VIOLATION;
         if (GetTickCount64() >= deadline)
             return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, kImagePollMs, QS_ALLINPUT);
         PumpOneMessage();
+    }
+}
+
+// True once the scheduler runs for the image; the start is recorded.
+bool TPrintJob::StartScheduler(const std::string& image)
+{
+    if (!StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
+        return false;
+    if (!schedulerRecord_.RecordStart(image)) {
+        debug("scheduler start could not be recorded: " + image);
+        surroundings_.ShowInfoBox("The scheduler's start could not be recorded: the next job may "
+                                  "hand this fax on once more: " +
+                                  image);
     }
     return true;
 }
@@ -126,9 +178,18 @@ void TPrintJob::HandOffJob(const JobRun& run)
 {
     if (run.handedOnBeforeTheStop) {
         debug("fax handed on before the program stopped: " + run.MergedFileName);
-        // The stopped run may not have told the fax-API side yet that the file is whole.
-        if (!run.handedOnTo.empty() && FaxSettings.GXAPIFileName == run.handedOnTo)
+        const std::string image = SchedulerImage();
+        // The stopped run may not have told the fax-API side yet that the file is whole,
+        // or not have started the scheduler, or its session may have ended the scheduler
+        // before it read the image.
+        if (!run.handedOnTo.empty() && FaxSettings.GXAPIFileName == run.handedOnTo) {
             ClearFaxApiEntry(run.handedOnTo);
+        } else if (HoldsThisJobsFax(run, image) &&
+                   schedulerRecord_.StartedFor(image) != SchedulerStart::ThisSession &&
+                   FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program) &&
+                   !StartScheduler(image)) {
+            surroundings_.ShowInfoBox("Could not find scheduler.");
+        }
         ClearUpJob(run, {.copied = true, .mergedStays = false});
     } else if (!FaxSettings.GXAPIFileName.empty()) {
         HandOffToFaxApi(run);
@@ -162,24 +223,26 @@ void TPrintJob::ClearFaxApiEntry(const std::string& target)
         debug("fax-API entry still set: " + target);
 }
 
+// The scheduler starts before the job's files go: a job stopped in its clear-up was
+// handed on.
 void TPrintJob::HandOffToScheduler(const JobRun& run)
 {
     debug("gxapi filename is blank. Loading scheduler.");
     const std::string image = SchedulerImage();
     // Never over an image still there: that is another fax.
-    ClearUpJob(run, DeliverMergedFile(run, image, false));
+    Delivery delivery = DeliverMergedFile(run, image, false);
     // The image stays for a scheduler to come; the next job hands it on or keeps it aside.
     if (!FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
         if (FileExistsNamed(image))
             surroundings_.ShowInfoBox("Could not find scheduler.");
-        return;
-    }
-    if (!FileExistsNamed(image)) {
+    } else if (!delivery.copied) {
+        // Its one box said what happened.
+    } else if (!FileExistsNamed(image)) {
         surroundings_.ShowInfoBox("Could not create private image.");
-        return;
-    }
-    if (!StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
+    } else if (!StartScheduler(image)) {
         surroundings_.ShowInfoBox("Could not find scheduler.");
+    }
+    ClearUpJob(run, delivery);
 }
 
 // The marker tells a job sent again after a stop that the fax went.
@@ -188,8 +251,9 @@ TPrintJob::Delivery TPrintJob::DeliverMergedFile(const JobRun& run, const std::s
 {
     if (!FileExistsNamed(run.MergedFileName))
         return {.copied = true, .mergedStays = false};
-    if (!CopyJobFile(run.MergedFileName, target, replace))
-        return {.copied = false, .mergedStays = !KeepMergedFile(run)};
+    std::string failure = CopyJobFile(run.MergedFileName, target, replace);
+    if (!failure.empty())
+        return {.copied = false, .mergedStays = !KeepMergedFile(run, failure)};
     if (run.marked && !RecordHandOn(run.marker, target))
         debug("merge marker could not be written: " + run.marker);
     return {.copied = true, .mergedStays = false};
@@ -221,7 +285,8 @@ void TPrintJob::ClearUpJob(const JobRun& run, Delivery delivery)
     DeleteNamedFile(run.marker);
 }
 
-bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destination, bool replace)
+std::string TPrintJob::CopyJobFile(const std::string& source, const std::string& destination,
+                                   bool replace)
 {
     ScopedFile from(CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -229,31 +294,27 @@ bool TPrintJob::CopyJobFile(const std::string& source, const std::string& destin
     ScopedFile to;
     if (from)
         to = CreatePartBeside(destination, part);
-    if (!to) {
-        from.Reset();
-        surroundings_.ShowInfoBox(CopyFailure("B", source, destination));
-        return false;
-    }
+    if (!to)
+        return CopyFailure("B", source, destination);
     // On stable storage before the merged file, the document's only other copy, goes.
     bool copied = CopyContents(from.Get(), to.Get()) && FlushFileBuffers(to.Get());
-    to.Reset();  // the destination is closed before the message, the source after it
+    to.Reset();
     DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (copied && MoveFileExA(part.c_str(), destination.c_str(), flags))
-        return true;
+        return {};
     DeleteNamedFile(part);
-    surroundings_.ShowInfoBox(CopyFailure(copied ? "B" : "A", source, destination));
-    return false;
+    return CopyFailure(copied ? "B" : "A", source, destination);
 }
 
 // A merged file that could not be handed on stays, under a name no later job uses; it
-// then holds the job's pages in place of their images.
-bool TPrintJob::KeepMergedFile(const JobRun& run)
+// then holds the job's pages in place of their images. One box tells why and where.
+bool TPrintJob::KeepMergedFile(const JobRun& run, const std::string& failure)
 {
     std::string kept = KeepAside(run.MergedFileName);
     debug(kept.empty() ? "merged file could not be kept: " + run.MergedFileName
                        : "merged file kept as " + kept);
-    surroundings_.ShowInfoBox("The fax was not sent. It " + (kept.empty()
-                                                                 ? "stays as " + run.MergedFileName
-                                                                 : "is kept as " + kept));
+    surroundings_.ShowInfoBox(
+        failure + "\r\nThe fax was not sent. It " +
+        (kept.empty() ? "stays as " + run.MergedFileName : "is kept as " + kept));
     return !kept.empty();
 }

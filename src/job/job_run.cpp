@@ -2,8 +2,9 @@
 
 #include "job/keep_aside.h"
 
-JobRun::JobRun(const std::string& jobIniName)
-        : jobIni(jobIniName), MergedFileName(WithExtension(jobIniName, ".TIF")),
+JobRun::JobRun(const std::string& jobIniName, const std::string& outputImageName)
+        : jobIni(jobIniName), outputImage(outputImageName),
+          MergedFileName(WithExtension(jobIniName, ".TIF")),
           marker(WithExtension(jobIniName, ".MRG"))
 {
 }

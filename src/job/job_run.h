@@ -27,9 +27,11 @@ struct MergedPage {
 struct JobRun {
     // The job file, the merged file beside it (its name with ".TIF") and the merge's
     // marker (".MRG").
-    explicit JobRun(const std::string& jobIniName);
+    JobRun(const std::string& jobIniName, const std::string& outputImageName);
 
     const std::string jobIni;
+    // The printer's output file named last: only logged.
+    const std::string outputImage;
     const std::string MergedFileName;
     const std::string marker;
     // The marker was started: there is a record to add to.

@@ -27,8 +27,9 @@ struct JobWaits {
     DWORD endDocPauseMs = 4000;
     // Open attempts made for each page image.
     int exclusiveAccessAttempts = 500001;
-    // How long a scheduler image left by an earlier job gets to be taken by a scheduler
-    // still at work, and then by the scheduler started for it once more.
+    // How long the next job waits while a scheduler still at work holds open the image it
+    // was started for; and how long a scheduler started once more for an earlier job's
+    // image gets to read it.
     DWORD schedulerStillAtWorkMs = 10000;
     DWORD schedulerStartedMs = 10000;
 };

@@ -4,34 +4,15 @@
 
 #include "base/file_exists.h"
 #include "base/scoped_handle.h"
+#include "job/fnv_hash.h"
 #include "tiff/page.h"
 #include "tiff/tiff_error.h"
 
 namespace {
 
-// FNV-1a, 64 bits.
-class Fingerprinter {
-public:
-    void Add(const void* data, std::size_t size)
-    {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        for (std::size_t i = 0; i < size; ++i)
-            value_ = (value_ ^ bytes[i]) * 0x100000001B3ull;
-    }
-    template <typename Number>
-    void AddNumber(Number number)
-    {
-        Add(&number, sizeof number);
-    }
-    PageFingerprint Value() const { return value_; }
-
-private:
-    std::uint64_t value_ = 0xCBF29CE484222325ull;
-};
-
 PageFingerprint FingerprintOf(const faxtiff::CodedPage& page)
 {
-    Fingerprinter print;
+    FnvHash print;
     print.AddNumber(page.info.width);
     print.AddNumber(page.info.length);
     print.AddNumber(page.info.compression);

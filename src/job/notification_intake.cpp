@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "base/message_pump.h"
+#include "base/file_exists.h"
+#include "base/text_conversion.h"
+#include "job/merge_marker.h"
 #include "job/wide_to_ansi.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
@@ -52,35 +54,46 @@ AnsiText ReadFilePath(const BlockLock& block)
 
 }  // namespace
 
-TPrintJob::~TPrintJob()
+TPrintJob::TPrintJob(ILogConsole& console, TImageMan& im, IJobSurroundings& surroundings,
+                     const std::wstring& recordFolder, const JobWaits& waits)
+        : console_(console), im_(im), surroundings_(surroundings), waits_(waits),
+          records_(recordFolder.empty() ? std::wstring() : recordFolder + L"\\Jobs"),
+          schedulerRecord_(recordFolder.empty() ? std::wstring()
+                                                : recordFolder + L"\\SCHEDULER.REC"),
+          waiting_(records_.Unfinished().begin(), records_.Unfinished().end())
 {
-    for (WPARAM block : held_)
-        GlobalFree(reinterpret_cast<HGLOBAL>(block));
 }
 
 void TPrintJob::WMPrnPipeNotify(WPARAM wParam)
 {
     if (!wParam)
         return;
-    held_.push_back(wParam);
+    TakeNotice(wParam);
+    RunWaitingJobs();
+}
+
+void TPrintJob::FinishUnfinishedJobs() { RunWaitingJobs(); }
+
+void TPrintJob::RunWaitingJobs()
+{
     if (running_)
         return;
     running_ = true;
-    while (!held_.empty()) {
-        WPARAM next = held_.front();
-        held_.pop_front();
-        // A failure ends only its own notification: it is reported before the
-        // notifications that arrived meanwhile are handled.
+    while (!waiting_.empty() && !stopping_) {
+        RecordedJob job = waiting_.front();
+        waiting_.pop_front();
+        // A failure ends only its own job: it is reported before the next job runs.
         try {
-            HandleNotice(next);
+            ProcessEndDoc(job);
         } catch (const std::exception& error) {
             surroundings_.ReportError(error);
         }
+        records_.Forget(job);
     }
     running_ = false;
 }
 
-void TPrintJob::HandleNotice(WPARAM wParam)
+void TPrintJob::TakeNotice(WPARAM wParam)
 {
     BlockLock block(reinterpret_cast<HGLOBAL>(wParam));
     if (!block.Data() || block.Size() < sizeof(std::uint32_t))
@@ -99,33 +112,81 @@ void TPrintJob::HandleNotice(WPARAM wParam)
         OutputImageName = name.text;
         outputImageExact_ = name.exact;
     } else if (code == PMT_END_DOC) {
-        ProcessEndDoc();
+        RecordedJob job{.jobIni = JobIniName,
+                        .outputImage = OutputImageName,
+                        .jobIniExact = jobIniExact_,
+                        .outputImageExact = outputImageExact_};
+        records_.Record(job);
+        waiting_.push_back(job);
     }
 }
 
-void TPrintJob::ProcessEndDoc()
+void TPrintJob::ProcessEndDoc(const RecordedJob& job)
 {
-    debug("==============START: PMT_END_DOC");
-    Sleep(waits_.endDocPauseMs);
-    debug("After sleep");
+    if (job.resumed) {
+        // The printer has long finished its files.
+        debug("==============START: unfinished job " + job.jobIni);
+    } else {
+        debug("==============START: PMT_END_DOC");
+        Sleep(waits_.endDocPauseMs);
+        debug("After sleep");
+    }
     surroundings_.ReloadSettings();
     debug("After readQFSchIni");
+    if (job.number == 0)
+        TellNotRecorded();
 
     // A name this code page cannot hold names no file the printer wrote: nothing is
     // read, merged or deleted by it.
-    if (!jobIniExact_ || !outputImageExact_) {
-        std::string name = jobIniExact_ ? OutputImageName : JobIniName;
+    if (!job.jobIniExact || !job.outputImageExact) {
+        std::string name = job.jobIniExact ? job.outputImage : job.jobIni;
         surroundings_.ShowInfoBox("Printer file name cannot be used on this system: " + name);
-    } else if (AsciiUpper(OutputImageName).find(".TIF") == std::string::npos) {
+    } else if (AsciiUpper(job.outputImage).find(".TIF") == std::string::npos) {
         surroundings_.ShowInfoBox(
             "Printer output is not TIF.  Change printer properties to use TIF G3 1D");
+    } else if (job.resumed && !FileExistsNamed(job.jobIni)) {
+        FinishClearUp(JobRun(job.jobIni, job.outputImage));
     } else {
-        JobRun run(JobIniName);
+        JobRun run(job.jobIni, job.outputImage);
         PrepareHandOff(run);
         if (MergePages(run))
             HandOffJob(run);
     }
     debug("==============FINISHED: PMT_END_DOC");
+}
+
+void TPrintJob::TellNotRecorded()
+{
+    const std::wstring& folder = records_.Folder();
+    std::string where = folder.empty() ? "the user's local application data" : ToAnsi(folder).text;
+    debug("job not recorded in " + where);
+    if (toldNotRecorded_)
+        return;
+    toldNotRecorded_ = true;
+    surroundings_.ShowInfoBox("This job could not be recorded in " + where +
+                              ": were the program stopped before its end, the job would not be "
+                              "finished when the program starts again.");
+}
+
+// The job file goes in the clear-up, after the hand-off: a job stopped after it needs
+// only the rest of its clear-up.
+void TPrintJob::FinishClearUp(const JobRun& run)
+{
+    std::optional<MergeMarker> marker = ReadMergeMarker(run.marker);
+    if (!marker) {
+        debug("job cleared up before the stop: " + run.jobIni);
+        return;
+    }
+    if (!marker->handedOnTo.empty()) {
+        debug("fax handed on before the stop: " + marker->handedOnTo);
+        DeleteNamedFile(run.MergedFileName);
+    } else if (FileExistsNamed(run.MergedFileName)) {
+        surroundings_.ShowInfoBox("The job's file is gone, so its fax cannot be finished. Its "
+                                  "merged file stays as " +
+                                  run.MergedFileName);
+        return;
+    }
+    DeleteNamedFile(run.marker);
 }
 
 void TPrintJob::DeleteNamedFile(const std::string& name)

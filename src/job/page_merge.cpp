@@ -237,7 +237,7 @@ void TPrintJob::MergePage(JobRun& run, std::int32_t pageNumber)
     debug("pageNum = " + std::to_string(pageNumber));
     debug(std::string("pageName = ") + JobFile::PageSectionPrefix + std::to_string(pageNumber));
     std::string imageName = ReadImageName(run, pageNumber);
-    debug("imageName = " + OutputImageName);
+    debug("imageName = " + run.outputImage);
     const char* leftOut = nullptr;
     if (imageName.empty() || !FileExistsNamed(imageName)) {
         leftOut = imageName.empty() ? "no image named" : "not found";

@@ -12,7 +12,9 @@
 
 #include "imaging/image_man.h"
 #include "job/job_log.h"
+#include "job/job_records.h"
 #include "job/job_run.h"
+#include "job/scheduler_record.h"
 #include "job/job_surroundings.h"
 #include "product/prn_pipe.h"
 
@@ -23,22 +25,27 @@ constexpr std::int64_t kMaxJobPages = 65535;
 
 class TPrintJob {
 public:
+    // The program's records live in recordFolder (PerUserRecordFolder; empty: none are
+    // kept). The jobs an earlier run left unfinished wait for FinishUnfinishedJobs.
     TPrintJob(ILogConsole& console, TImageMan& im, IJobSurroundings& surroundings,
-              const JobWaits& waits = {})
-            : console_(console), im_(im), surroundings_(surroundings), waits_(waits)
-    {
-    }
-    // Frees the blocks still held.
-    ~TPrintJob();
+              const std::wstring& recordFolder, const JobWaits& waits = {});
     TPrintJob(const TPrintJob&) = delete;
     TPrintJob& operator=(const TPrintJob&) = delete;
 
     // Handles one WM_PRNPIPE_NOTIFY: wParam is a global memory block that this call
-    // owns and frees. Notifications that arrive while a job runs (the merge and
-    // message boxes handle messages) are held and handled in order once it has ended,
-    // so a running job keeps its names. An error that ends a notification's handling
-    // is reported, and the held ones follow.
+    // owns and frees. A file name is taken at once; an end of document is recorded at
+    // once and its job runs after those that ended before it. Jobs that end while one
+    // runs (the merge and message boxes handle messages) wait their turn, so a running
+    // job keeps its names. An error that ends a job is reported, and the next follows.
     void WMPrnPipeNotify(WPARAM wParam);
+    // Runs the jobs an earlier run left unfinished, as if the printer had ended each
+    // again, before any job that ended since.
+    void FinishUnfinishedJobs();
+    // Inside a job: its message boxes show while one runs.
+    bool Running() const { return running_; }
+    // No further job starts once the running one has ended; they stay recorded for the
+    // next start.
+    void StopAfterThisJob() { stopping_ = true; }
 
     // Kept from job to job: a PMT_END_DOC works on the names stored last.
     std::string JobIniName;
@@ -49,8 +56,11 @@ public:
     std::string FileNameBuffer;
 
 private:
-    void HandleNotice(WPARAM wParam);
-    void ProcessEndDoc();
+    void TakeNotice(WPARAM wParam);
+    void RunWaitingJobs();
+    void ProcessEndDoc(const RecordedJob& job);
+    void TellNotRecorded();
+    void FinishClearUp(const JobRun& run);
 
     // Page merge: the page images into one multi-page TIFF file. False when the job
     // could not be merged and is left as it is, so nothing is handed off.
@@ -77,7 +87,10 @@ private:
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff(JobRun& run);
-    bool WaitUntilImageTaken(const std::string& image, DWORD timeoutMs);
+    void DeleteHandedOnImage(const std::string& image);
+    void KeepEarlierImage(const std::string& image);
+    bool WaitUntilImageLetGo(const std::string& image, DWORD timeoutMs, bool seenHeld);
+    bool StartScheduler(const std::string& image);
     void HandOffJob(const JobRun& run);
     void HandOffToFaxApi(const JobRun& run);
     void HandOffToScheduler(const JobRun& run);
@@ -92,9 +105,11 @@ private:
     void ClearUpJob(const JobRun& run, Delivery delivery);
     // Writes a copy beside destination, flushes it and puts it in destination's place
     // (replacing a file there only when asked), so no part of a file ever stands there.
-    bool CopyJobFile(const std::string& source, const std::string& destination, bool replace);
+    // The failure's message, or empty.
+    std::string CopyJobFile(const std::string& source, const std::string& destination,
+                            bool replace);
     // False when the merged file stays under the job's name.
-    bool KeepMergedFile(const JobRun& run);
+    bool KeepMergedFile(const JobRun& run, const std::string& failure);
     // Tells the user when the settings entry stays set: the next fax would replace this one.
     void ClearFaxApiEntry(const std::string& target);
 
@@ -109,6 +124,11 @@ private:
     // False while the stored name is the lossy form of a name the code page lacks.
     bool jobIniExact_ = true;
     bool outputImageExact_ = true;
+    JobRecords records_;
+    SchedulerRecord schedulerRecord_;
+    std::deque<RecordedJob> waiting_;
     bool running_ = false;
-    std::deque<WPARAM> held_;
+    bool stopping_ = false;
+    // The user was told that jobs go unrecorded: once a run.
+    bool toldNotRecorded_ = false;
 };

@@ -10,7 +10,10 @@ protected:
     void SetUp() override
     {
         RemoveControlFiles();
-        progDir = dir / "PROG";
+        // A blank in the folder's name, and a program named by the part before it, which an
+        // unquoted command line would start instead.
+        progDir = dir / "Fax PROG";
+        WriteFileText(dir / "Fax.exe", "not a program");
         CreateDirectoryA(progDir.c_str(), nullptr);
         ASSERT_TRUE(
             CopyFileA((BinDir() + "\\ZEP.exe").c_str(), (progDir + "\\ZEP.EXE").c_str(), FALSE));
@@ -57,7 +60,7 @@ TEST_F(RegistrationPath, StartsTheToolWithTheFirstArgument)
     settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
     RunningProgram tavon(Tavon(" /D second"));
     EXPECT_EQ(tavon.Wait(), 0);
-    EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON /D");
+    EXPECT_EQ(ZepCommandLine(), "\"" + progDir + "\\ZEP\" /RTAVON /D");
 }
 
 TEST_F(RegistrationPath, WithoutArgumentTheCommandLineEndsInABlank)
@@ -65,7 +68,7 @@ TEST_F(RegistrationPath, WithoutArgumentTheCommandLineEndsInABlank)
     settings.Write("[Quilfa]\r\nProgDir=" + progDir + "\\\r\n");
     RunningProgram tavon(Tavon(""));
     EXPECT_EQ(tavon.Wait(), 0);
-    EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON ");
+    EXPECT_EQ(ZepCommandLine(), "\"" + progDir + "\\ZEP\" /RTAVON ");
 }
 
 TEST_F(RegistrationPath, EitherControlFileMissingIsEnough)
@@ -77,7 +80,7 @@ TEST_F(RegistrationPath, EitherControlFileMissingIsEnough)
         WriteFileText(SystemDirectory() + "\\" + present, "present");
         RunningProgram tavon(Tavon(" x"));
         EXPECT_EQ(tavon.Wait(), 0) << present;
-        EXPECT_EQ(ZepCommandLine(), progDir + "\\ZEP /RTAVON x") << "only " << present;
+        EXPECT_EQ(ZepCommandLine(), "\"" + progDir + "\\ZEP\" /RTAVON x") << "only " << present;
     }
 }
 

@@ -15,7 +15,7 @@ TEST_F(WholeRoad, PrintedTextArrivesInTheOutboxAsOneFax)
 
     std::string log = WaitForFax();
     EXPECT_NE(log.find("pages=3"), std::string::npos) << log;
-    EXPECT_NE(log.find("started: " + prog + "\\QUEUEMGR.EXE"), std::string::npos) << log;
+    EXPECT_NE(log.find("started: \"" + prog + "\\QUEUEMGR.EXE\""), std::string::npos) << log;
     EXPECT_FALSE(FileExists(privateDir + "\\FAX.$$$"));
     EXPECT_EQ(SpoolFiles(), 0) << "the spool is empty";
     Close(tavon);

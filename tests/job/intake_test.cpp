@@ -7,6 +7,7 @@
 
 #include "base/exception.h"
 #include "base/message_pump.h"
+#include "base/text_conversion.h"
 #include "job/print_job.h"
 #include "product/prn_pipe.h"
 #include "recording_console.h"
@@ -89,7 +90,7 @@ protected:
     TImageMan im{nullptr, RECT{}, L""};
     TestSurroundings surroundings;
     std::vector<std::string>& InfoBoxes = surroundings.boxes;
-    TPrintJob job{console, im, surroundings, kTestWaits};
+    TPrintJob job{console, im, surroundings, ToWide(dir / "records"), kTestWaits};
 };
 
 NoticeReceiver* Intake::receiver = nullptr;
@@ -264,7 +265,7 @@ TEST_F(Intake, NotificationsHeldBehindAFailedJobFollowItsReport)
               (std::vector<std::string>{
                   "Printer output is not TIF.  Change printer properties to use TIF G3 1D",
                   "error: 'abc' is not a valid integer value"}));
-    EXPECT_EQ(job.JobIniName, "C:\\held.ini") << "handled right after the failure's report";
+    EXPECT_EQ(job.JobIniName, "C:\\held.ini") << "a name is taken as it arrives";
 }
 
 TEST(PumpOneMessage, LeavesAQuitRequestForTheMainLoop)

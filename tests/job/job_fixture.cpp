@@ -53,7 +53,7 @@ void JobFixture::DriveControl(std::unique_ptr<TImageMan> control)
     im = std::move(control);
     if (!im)
         return;
-    job = std::make_unique<TPrintJob>(console, *im, surroundings, kTestWaits);
+    job = std::make_unique<TPrintJob>(console, *im, surroundings, RecordFolder(), kTestWaits);
     job->JobIniName = JobIni();
     job->OutputImageName = Spool() + "\\JOB1_P1.TIF";
     job->SchedulerCmdLine = Prog() + "QUEUEMGR.EXE";

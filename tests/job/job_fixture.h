@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/image_man.h"
+#include "base/text_conversion.h"
 #include "job/print_job.h"
 #include "recording_console.h"
 #include "test_surroundings.h"
@@ -39,6 +40,8 @@ protected:
     std::string JobIni() const { return Spool() + "\\JOB1.INI"; }
     std::string Merged() const { return Spool() + "\\JOB1.TIF"; }
     std::string SchedulerImage() const { return Private() + "FAX.$$$"; }
+    // The program's per-user records.
+    std::wstring RecordFolder() const { return ToWide(dir / "records"); }
     // The name the file was kept aside under ("<name>-kept-...<extension>"); empty when
     // there is not exactly one.
     static std::string KeptName(const std::string& original);

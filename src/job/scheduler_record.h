@@ -1,0 +1,25 @@
+#pragma once
+// The scheduler image the program last started the scheduler for, known by its name,
+// size, checksum and write time. The scheduler may take its image away, or copy it and leave it: an
+// image it was started for has been handed on, and the next job deletes it. The record
+// also holds a mark of the log-on session the start was made in: a session that ended
+// (a power cut, a log-off) may have ended the scheduler before it read the image.
+#include <string>
+
+enum class SchedulerStart { Never, EarlierSession, ThisSession };
+
+class SchedulerRecord {
+public:
+    // The record is the file at path; an empty path keeps none.
+    explicit SchedulerRecord(std::wstring path) : path_(std::move(path)) {}
+
+    // Whether the scheduler was started for the image as it is now.
+    SchedulerStart StartedFor(const std::string& image) const;
+    // After a start; false when it could not be recorded.
+    bool RecordStart(const std::string& image);
+    // Once the image it names is gone.
+    void Forget();
+
+private:
+    const std::wstring path_;
+};
