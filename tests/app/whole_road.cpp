@@ -4,9 +4,11 @@ void WholeRoad::SetUp()
 {
     ASSERT_EQ(RunProgram("\"" + BinDir() + "\\ZEP.exe\" /RTAVON"), 0);
     DeleteFileA((BinDir() + "\\ZEP.LOG").c_str());
-    prog = dir / "PROG";
+    // A blank in the program folder's name: the program starts the scheduler all the same.
+    prog = dir / "Fax PROG";
     privateDir = dir / "private";
     spool = dir / "spool";
+    ForgetJobRecords();
     CreateDirectoryA(prog.c_str(), nullptr);
     CreateDirectoryA(privateDir.c_str(), nullptr);
     for (const char* file : {"TAVON.exe", "ORVIKCTR.dll", "QUEUEMGR.exe", "FAXPRINT.exe"})
