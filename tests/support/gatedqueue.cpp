@@ -1,0 +1,31 @@
+// gatedqueue, put in place as QUEUEMGR.EXE: a scheduler held at its start while a file
+// GATE lies beside it, then the vendor's scheduler QUEUEMGR-VENDOR.EXE beside it runs in
+// its stead. It pumps no message, so the program that started it waits in WinExec: a
+// test stops that program there, in the midst of the hand-off.
+#include <windows.h>
+
+#include <string>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (length == 0 || length == MAX_PATH)
+        return 2;
+    std::string folder(self, std::string(self).find_last_of('\\') + 1);
+    while (GetFileAttributesA((folder + "GATE").c_str()) != INVALID_FILE_ATTRIBUTES)
+        Sleep(20);
+    std::string line = "\"" + folder + "QUEUEMGR-VENDOR.EXE\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 2;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 2;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
