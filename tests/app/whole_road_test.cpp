@@ -56,3 +56,29 @@ TEST_F(WholeRoad, PrinterReportsWhatGoesWrong)
     EXPECT_EQ(SpoolFiles(), 0) << "nothing left behind";
     Close(tavon);
 }
+
+// A close request that comes while a job shows a box leaves the box to be read; the
+// program ends once the job has.
+TEST_F(WholeRoad, ACloseRequestDuringAJobWaitsForItsEnd)
+{
+    std::string target = dir / "OUT.TIF";
+    settings.Write("[Quilfa]\r\nProgDir=" + prog + "\\\r\nPrivateDir=" + privateDir +
+                   "\\\r\nUser=0001\r\n[GXAPI]\r\nFileName=" + target + "\r\n");
+    RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
+    // Read, but not written, while this is open: the job cannot empty the entry.
+    HANDLE held = CreateFileA(settings.Path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(Print("\"" + SamplePage(1) + "\""), 0);
+    HWND box = WaitForWindow("#32770", "Information", 30000);
+    ASSERT_TRUE(box);
+    SendMessageA(FindWindowA("TtavonForm", "Kelvarin"), 1056, 0, 0);
+    // A quit request would have closed the box at once and ended the program.
+    EXPECT_EQ(tavon.Wait(3000), -1) << "the program waits for the box";
+    EXPECT_TRUE(IsWindowVisible(box)) << "the box stays to be read";
+    CloseHandle(held);
+    PressOk(box);
+    EXPECT_EQ(tavon.Wait(), 0);
+    EXPECT_TRUE(RecordedJobs().empty()) << "the job ended before the program";
+    EXPECT_EQ(SpoolFiles(), 0);
+}
