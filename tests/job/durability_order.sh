@@ -1,5 +1,5 @@
 #!/bin/sh
-# Nothing is lost or doubled when the power goes: the merge marker is on the disk before
+# Nothing is lost or doubled when the power goes: the job is recorded first, the merge marker is on the disk before
 # the first page goes in, a page is linked into the merged file only after its data is
 # there, the merged file is flushed once whole, the fax's pages are recorded before it is
 # handed on, and the page images are deleted only after the hand-off copy and the record
@@ -24,11 +24,11 @@ order=$(grep -E '^[0-9a-f]+:Call KERNEL32\.(FlushFileBuffers|WriteFile|DeleteFil
            -e 's/.*JOB1_P[0-9]\.TIF.*/P/' -e 's/.*JOB1\.TIF.*/M/' -e '/^[FRLPM]$/!d' |
     tr -d '\n')
 echo "durability_order: $order"
-# The marker is started (F); the first page makes the file (F), the others are linked in
+# The job is recorded (F); the marker is started (F); the first page makes the file (F), the others are linked in
 # (F L F); the merged file is flushed (F), the pages line recorded (R F); the hand-off copy
 # (F) and the hand-on line (F) come before the images (P) and the merged file (M) go.
 case "$order" in
-FFFLFFLFFRFFFPPPM) exit 0 ;;
-*) echo "durability_order: expected F F FLF FLF F RF F F PPP M (each step flushed before the next relies on it)" >&2
+FFFFLFFLFFRFFFPPPM) exit 0 ;;
+*) echo "durability_order: expected F F F FLF FLF F RF F F PPP M (each step flushed before the next relies on it)" >&2
    exit 1 ;;
 esac
