@@ -84,22 +84,25 @@ protected:
 
 }  // namespace
 
-// Three 2-page jobs, the last after the program started again: each fax is queued once,
-// the scheduler is started once a job, and nothing is said.
+// Two 2-page jobs, and with the scheduler that leaves its image a third after the program
+// started again: each fax is queued once, the scheduler is started once a job, and
+// nothing is said.
 TEST_F(SchedulerContract, EachFaxIsQueuedOnceWhateverTheSchedulerDoesWithItsImage)
 {
-    for (const char* kind : {"ours", "copying", "resident"}) {
+    for (const std::string kind : {"ours", "copying", "resident"}) {
         SCOPED_TRACE(kind);
         Install(kind);
         PrintJobs({{1, 2}, {2, 3}}, 2);
-        PrintJobs({{3, 1}}, 3);
+        std::size_t jobs = 2;
+        if (kind == "copying")
+            PrintJobs({{3, 1}}, ++jobs);
 
         std::vector<std::string> faxes = QueuedFaxes();
-        EXPECT_EQ(faxes.size(), 3u) << Log();
+        EXPECT_EQ(faxes.size(), jobs) << Log();
         EXPECT_EQ(std::set<std::string>(faxes.begin(), faxes.end()).size(), faxes.size())
             << "a fax queued twice:\n"
             << Log();
-        EXPECT_EQ(Count(Log(), "started: \"" + prog + "\\QUEUEMGR.EXE\""), 3u) << Log();
+        EXPECT_EQ(Count(Log(), "started: \"" + prog + "\\QUEUEMGR.EXE\""), jobs) << Log();
         WIN32_FIND_DATAA kept;
         EXPECT_EQ(FindFirstFileA((privateDir + "\\*-kept-*").c_str(), &kept), INVALID_HANDLE_VALUE)
             << "no image kept aside";
