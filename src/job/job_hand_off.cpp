@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "base/file_exists.h"
+#include "base/message_pump.h"
 #include "base/program_start.h"
 #include "base/scoped_handle.h"
 #include "base/write_all.h"
-#include "base/message_pump.h"
 #include "job/keep_aside.h"
 #include "job/merge_marker.h"
 #include "product/settings_file.h"
@@ -160,18 +160,23 @@ bool TPrintJob::WaitUntilImageLetGo(const std::string& image, DWORD timeoutMs, b
     }
 }
 
-// True once the scheduler runs for the image; the start is recorded.
+// True once the scheduler runs for the image. The start is recorded before it is made: a
+// scheduler that is slow to come up holds the start up for long, and a program stopped
+// meanwhile must not start another one for the same image.
 bool TPrintJob::StartScheduler(const std::string& image)
 {
-    if (!StartProgram(SchedulerCmdLine, SW_SHOWNORMAL))
-        return false;
-    if (!schedulerRecord_.RecordStart(image)) {
-        debug("scheduler start could not be recorded: " + image);
-        surroundings_.ShowInfoBox("The scheduler's start could not be recorded: the next job may "
-                                  "hand this fax on once more: " +
-                                  image);
+    bool recorded = schedulerRecord_.RecordStart(image);
+    if (StartProgram(SchedulerCmdLine, SW_SHOWNORMAL)) {
+        if (!recorded) {
+            debug("scheduler start could not be recorded: " + image);
+            surroundings_.ShowInfoBox("The scheduler's start could not be recorded: the next "
+                                      "job may hand this fax on once more: " +
+                                      image);
+        }
+        return true;
     }
-    return true;
+    schedulerRecord_.Forget();
+    return false;
 }
 
 void TPrintJob::HandOffJob(const JobRun& run)

@@ -15,9 +15,9 @@ public:
 
     // Whether the scheduler was started for the image as it is now.
     SchedulerStart StartedFor(const std::string& image) const;
-    // After a start; false when it could not be recorded.
+    // Before a start; false when it could not be recorded.
     bool RecordStart(const std::string& image);
-    // Once the image it names is gone.
+    // Once the image it names is gone, or its start failed.
     void Forget();
 
 private:

@@ -34,13 +34,6 @@ protected:
     {
         return ReadFileText(prog + (vendor ? "\\queue\\QUEUE.LOG" : "\\outbox\\queue.log"));
     }
-    static std::size_t Count(const std::string& log, const std::string& word)
-    {
-        std::size_t count = 0;
-        for (std::size_t at = log.find(word); at != std::string::npos; at = log.find(word, at + 1))
-            ++count;
-        return count;
-    }
     // The bytes of every fax the scheduler queued, in order.
     std::vector<std::string> QueuedFaxes() const
     {
@@ -60,12 +53,8 @@ protected:
     void PrintJobs(const std::vector<std::vector<int>>& jobs, std::size_t faxesInAll)
     {
         RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
-        for (const std::vector<int>& samples : jobs) {
-            std::string pages;
-            for (int sample : samples)
-                pages += " \"" + SamplePage(sample) + "\"";
-            ASSERT_EQ(Print(pages), 0);
-        }
+        for (const std::vector<int>& samples : jobs)
+            PrintSamples(samples);
         EXPECT_TRUE(WaitUntil(
             [&] { return QueuedFaxes().size() >= faxesInAll && SpoolFiles() == 0; }, 60000))
             << Log();

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "tiff/page.h"
 #include "whole_road.h"
 
 namespace {
@@ -15,13 +14,6 @@ protected:
     {
         return std::make_unique<RunningProgram>("\"" + prog + "\\TAVON.exe\"");
     }
-    void PrintSamples(const std::vector<int>& samples) const
-    {
-        std::string pages;
-        for (int sample : samples)
-            pages += " \"" + SamplePage(sample) + "\"";
-        ASSERT_EQ(Print(pages), 0);
-    }
     // Started alone, the program finishes what it recorded, and says nothing.
     void FinishAlone()
     {
@@ -29,27 +21,6 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return RecordedJobs().empty() && SpoolFiles() == 0; }, 60000));
         EXPECT_EQ(FindWindowA("#32770", "Information"), nullptr) << "no box";
         Close(tavon);
-    }
-    static ::testing::AssertionResult HasSamples(const std::string& file,
-                                                 const std::vector<int>& samples)
-    {
-        if (file.empty())
-            return ::testing::AssertionFailure() << "no file";
-        faxtiff::TiffFile tiff = faxtiff::TiffFile::Open(file);
-        if (tiff.PageCount() != samples.size())
-            return ::testing::AssertionFailure() << file << " has " << tiff.PageCount() << " pages";
-        for (std::size_t i = 0; i < samples.size(); ++i)
-            if (!(tiff.ReadPage(i).Bitmap() == faxtiff::LoadPage(SamplePage(samples[i])).Bitmap()))
-                return ::testing::AssertionFailure() << file << ": page " << i + 1 << " differs";
-        return ::testing::AssertionSuccess();
-    }
-    static std::size_t Count(const std::string& text, const std::string& word)
-    {
-        std::size_t count = 0;
-        for (std::size_t at = text.find(word); at != std::string::npos;
-             at = text.find(word, at + 1))
-            ++count;
-        return count;
     }
 };
 
@@ -63,7 +34,7 @@ TEST_F(UnfinishedJob, StoppedInThePauseOrBetweenPagesItIsMergedWhole)
     tavon.reset();
     EXPECT_FALSE(FileExists(spool + "\\JOB1.TIF")) << "stopped in the pause, before the merge";
     FinishAlone();
-    std::string log = ReadFileText(prog + "\\outbox\\queue.log");
+    std::string log = WaitForFax();
     EXPECT_EQ(Count(log, "queued "), 1u) << log;
     EXPECT_TRUE(HasSamples(QueuedFax(log), {1, 2, 3}));
 
@@ -77,7 +48,7 @@ TEST_F(UnfinishedJob, StoppedInThePauseOrBetweenPagesItIsMergedWhole)
         tavon.reset();
     }
     FinishAlone();
-    log = ReadFileText(prog + "\\outbox\\queue.log");
+    log = WaitForFax();
     EXPECT_EQ(Count(log, "queued "), 1u) << log;
     EXPECT_TRUE(HasSamples(QueuedFax(log), {2, 3, 1}));
 }

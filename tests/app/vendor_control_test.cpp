@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tiff/page.h"
 #include "whole_road.h"
 
 namespace {
@@ -39,27 +38,6 @@ protected:
                       "[Misbehave]\r\nKind=" + kind + "\r\nSave=" + std::to_string(save) + "\r\n");
     }
     std::string ControlLog() const { return ReadFileText(controlDir + "\\IMOCX32.LOG"); }
-    // Prints the sample pages, in this order.
-    void PrintSamples(const std::vector<int>& samples) const
-    {
-        std::string pages;
-        for (int sample : samples)
-            pages += " \"" + SamplePage(sample) + "\"";
-        ASSERT_EQ(Print(pages), 0);
-    }
-    static ::testing::AssertionResult HasSamples(const std::string& file,
-                                                 const std::vector<int>& samples)
-    {
-        if (file.empty())
-            return ::testing::AssertionFailure() << "no file";
-        faxtiff::TiffFile tiff = faxtiff::TiffFile::Open(file);
-        if (tiff.PageCount() != samples.size())
-            return ::testing::AssertionFailure() << file << " has " << tiff.PageCount() << " pages";
-        for (std::size_t i = 0; i < samples.size(); ++i)
-            if (!(tiff.ReadPage(i).Bitmap() == faxtiff::LoadPage(SamplePage(samples[i])).Bitmap()))
-                return ::testing::AssertionFailure() << file << ": page " << i + 1 << " differs";
-        return ::testing::AssertionSuccess();
-    }
 
     std::string controlDir, control, keyed;
 };

@@ -1,5 +1,7 @@
 #include "whole_road.h"
 
+#include "tiff/page.h"
+
 void WholeRoad::SetUp()
 {
     ASSERT_EQ(RunProgram("\"" + BinDir() + "\\ZEP.exe\" /RTAVON"), 0);
@@ -72,4 +74,34 @@ void WholeRoad::Close(RunningProgram& tavon)
 {
     PostMessageA(FindWindowA("TtavonForm", "Kelvarin"), 1056, 0, 0);
     EXPECT_EQ(tavon.Wait(), 0);
+}
+
+void WholeRoad::PrintSamples(const std::vector<int>& samples) const
+{
+    std::string pages;
+    for (int sample : samples)
+        pages += " \"" + SamplePage(sample) + "\"";
+    ASSERT_EQ(Print(pages), 0);
+}
+
+::testing::AssertionResult WholeRoad::HasSamples(const std::string& file,
+                                                 const std::vector<int>& samples)
+{
+    if (file.empty())
+        return ::testing::AssertionFailure() << "no file";
+    faxtiff::TiffFile tiff = faxtiff::TiffFile::Open(file);
+    if (tiff.PageCount() != samples.size())
+        return ::testing::AssertionFailure() << file << " has " << tiff.PageCount() << " pages";
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (!(tiff.ReadPage(i).Bitmap() == faxtiff::LoadPage(SamplePage(samples[i])).Bitmap()))
+            return ::testing::AssertionFailure() << file << ": page " << i + 1 << " differs";
+    return ::testing::AssertionSuccess();
+}
+
+std::size_t WholeRoad::Count(const std::string& text, const std::string& word)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "system_state.h"
 
@@ -17,6 +18,13 @@ protected:
     // Prints with FAXPRINT.EXE once the program serves the pipe (exit code 4 until then).
     int Print(const std::string& arguments) const;
     int SpoolFiles() const;
+    // Prints the sample pages, in this order.
+    void PrintSamples(const std::vector<int>& samples) const;
+    // Whether the file's pages are those samples, in order (pixels compared).
+    static ::testing::AssertionResult HasSamples(const std::string& file,
+                                                 const std::vector<int>& samples);
+    // How often the word is in the text.
+    static std::size_t Count(const std::string& text, const std::string& word);
     // The fax the scheduler queued, as named in its log.
     static std::string QueuedFax(const std::string& log);
     void Close(RunningProgram& tavon);
