@@ -2,6 +2,7 @@
 
 #include "job/job_records.h"
 #include "job/merge_marker.h"
+#include "job/scheduler_record.h"
 
 namespace {
 
@@ -121,4 +122,48 @@ TEST_F(RecordedJobs, JobsThatCannotBeRecordedAreToldOfOnce)
     EXPECT_EQ(infoBoxes, Lines{"This job could not be recorded in " + dir.Path() +
                                "\\records\\Jobs: were the program stopped before its end, the "
                                "job would not be finished when the program starts again."});
+}
+
+// The scheduler was started for the job's image just before the program stopped. In the
+// same session it had its chance and has it still; once the session ended (a power cut,
+// a log-off) it may have ended before it read the image, which then goes to it again.
+TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessionEnded)
+{
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    ASSERT_TRUE(
+        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    std::string marker = Spool() + "\\JOB1.MRG";
+    std::string queueLog = Prog() + "outbox\\queue.log";
+    for (bool sessionEnded : {false, true}) {
+        SCOPED_TRACE(sessionEnded ? "after the session ended" : "in the same session");
+        WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
+        ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), Merged().c_str(), FALSE));
+        ASSERT_TRUE(StartMergeMarker(marker, JobFileStamp(JobIni()), 0));
+        ASSERT_TRUE(RecordFaxPages(marker, {1}));
+        ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
+        ASSERT_TRUE(RecordHandOn(marker, SchedulerImage()));
+        ASSERT_TRUE(
+            SchedulerRecord(RecordFolder() + L"\\SCHEDULER.REC").RecordStart(SchedulerImage()));
+        if (sessionEnded) {
+            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
+                      ERROR_SUCCESS);
+        }
+        RecordEarlier(JobIni());
+        Restart();
+        job->FinishUnfinishedJobs();
+        if (sessionEnded) {
+            EXPECT_TRUE(WaitUntil([&] {
+                return ReadFileText(queueLog).find("queued ") != std::string::npos &&
+                       !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+            })) << "handed to the scheduler again";
+        } else {
+            EXPECT_FALSE(FileExists(queueLog)) << "no second start";
+            EXPECT_TRUE(HasPages(SchedulerImage(), {1})) << "left for the next job to delete";
+        }
+        for (const std::string& gone : {JobIni(), Merged(), marker})
+            EXPECT_FALSE(FileExists(gone)) << gone;
+        EXPECT_TRUE(infoBoxes.empty());
+        DeleteFileA(SchedulerImage().c_str());
+    }
 }
