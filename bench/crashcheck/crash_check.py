@@ -4,10 +4,10 @@ the one built as a vendor builds it): records one print job of the installed pro
 the scheduler's road and one by the fax-API road (crash_record),
 lays out every state a crash during each can leave on the disk in each model
 (crash_model), checks each state on its own (every page of the job readable somewhere;
-the merged file and the fax readable or absent), then starts the program on the states
-(each distinct outcome once), has the printer send the same job again and then one more,
-and checks the outbox, the fax-API side's sent faxes and the boxes: no page sent twice,
-no page left in a fax or file nobody was told of.
+the merged file and the fax readable or absent), then starts the program alone on the
+states (each distinct outcome once), which must finish the job it recorded by itself,
+prints one more job, and checks the outbox, the fax-API side's sent faxes and the boxes:
+no page sent twice, no page left in a fax or file nobody was told of.
 
 Usage: crash_check.py WIN_BUILD_DIR NATIVE_BUILD_DIR WORK_DIR [--short] [--control=ours|vendor]
 --short: the offline checks of every state, and the program on the few states where a
@@ -193,21 +193,22 @@ def held_open(path):
 
 
 class Runner:
-    """A prefix with the installed program, where states are laid out and the job sent
-    again; one per worker. record_px is the prefix the states were recorded in."""
+    """A prefix with the installed program, where states are laid out and the program
+    started on them; one per worker. record_px is the prefix the states were recorded in."""
 
     def __init__(self, record_px, px, installed):
         self.record_px = record_px
         self.px = px
-        self.watched = Watched(px)
         self.hand_off = px.unix_path(API_FILE)
         self.sent = px.unix_path(SENT)
-        if not installed:
+        if installed:
+            (px.soak / "screen.stop").unlink()
+            px.screen = px.start(["C:\\SOAK\\soakscreen.exe", "C:\\SOAK\\boxes.log", "1",
+                                  "C:\\SOAK\\screen.stop"])
+        else:
             px.install()    # with the person at the screen
-            return
-        (px.soak / "screen.stop").unlink()
-        px.screen = px.start(["C:\\SOAK\\soakscreen.exe", "C:\\SOAK\\boxes.log", "1",
-                              "C:\\SOAK\\screen.stop"])
+        # The per-user folder is found in the laid-out prefix.
+        self.watched = Watched(px)
 
     def here(self, path):
         """The place in this prefix of a path in the recording's."""
@@ -220,9 +221,9 @@ class Runner:
             os.makedirs(self.here(folder), exist_ok=True)
         for path, data in state.files.items():
             self.here(path).write_bytes(data)
-            # The job file's time is part of the merge marker's stamp.
-            if rec.files.get(path) == data:
-                os.utime(self.here(path), ns=(rec.mtimes[path], rec.mtimes[path]))
+            written = rec.time_of(path, data)
+            if written is not None:
+                os.utime(self.here(path), ns=(written, written))
 
     def fax_api_side(self):
         """Plays the fax API: takes the hand-off file to the sent place once the entry is
@@ -237,28 +238,45 @@ class Runner:
         return sum(1 for path in faxes
                    if set(checker.files.pages(path.read_bytes()) or []) & set(pages))
 
-    def wait_job(self, road, ini, pages, before, boxes):
-        """A job has ended when its job file is gone and its hand-off is done, or a box
-        ended it (a box about left-out pages or a kept merged file comes before the
-        hand-off). By the scheduler's road it is done when a fax with its pages reached
-        the outbox beyond the `before` there were (the scheduler may send an earlier fax
-        first); by the fax-API road when the entry is empty and the fax-API side took the
-        file (a fax handed on before the stop goes no further)."""
+    def wait_job(self, road, ini, pages, boxes):
+        """A job has ended when its record is gone, and its job file is gone and its
+        hand-off done, or a box ended it (a box about left-out pages or a kept merged file
+        comes before the hand-off). By the scheduler's road it is done when a fax with its
+        pages is in the outbox (the scheduler may have taken it before the stop); by the
+        fax-API road when the entry is empty and the fax-API side took the file (a fax
+        handed on before the stop goes no further)."""
         px = self.px
 
         def ended():
             self.fax_api_side()
+            if px.job_records():
+                return False
             if road.rec.api:
                 done = not px.api_entry() and not self.hand_off.exists()
             else:
-                done = self.faxes_with(road.checker, pages) > before
+                done = self.faxes_with(road.checker, pages) > 0
             if not ini.exists() and done:
                 return True
             return any(not b["text"].startswith(("Pages left out", "The merged file of an",
                                                  "The imaging control damaged the merged file:"))
                        for b in px.boxes_since(boxes))
-        wait_for(ended, JOB_END, "the job did not end")
+        try:
+            wait_for(ended, JOB_END, "the job did not end")
+        except TimeoutError:
+            raise TimeoutError("the job did not end: " + self.unended(road, ini, pages)) from None
         wait_for(lambda: not px.open_boxes(), JOB_END, "a box stayed open")
+
+    def unended(self, road, ini, pages):
+        """What is left of a job that did not end."""
+        px = self.px
+        left = [what for what, there in (
+            ("its record", px.job_records()), ("its job file", ini.exists()),
+            ("the fax-API entry set", road.rec.api and px.api_entry()),
+            (self.watched.name(self.hand_off), road.rec.api and self.hand_off.exists()),
+            ("no fax with its pages in the outbox",
+             not road.rec.api and not self.faxes_with(road.checker, pages)),
+            (self.watched.name(px.scheduler_image()), px.scheduler_image().exists())) if there]
+        return ", ".join(left) or "nothing"
 
     def run(self, road, state):
         px = self.px
@@ -267,15 +285,12 @@ class Runner:
             px.tavon.kill()
             px.tavon.wait(timeout=60)
         self.lay_out(rec, state)
+        recorded = bool(px.job_records())
         boxes = px.box_count()
         start_program(px)
-        ini = self.here(rec.ini)
-        if ini.exists():
-            before = self.faxes_with(road.checker, road.checker.job_pages)
-            px.send_raw(0, rec.ini_name)
-            px.send_raw(1, px.win_path(self.here(rec.page_files[0])))
-            px.send_raw(2, None)
-            self.wait_job(road, ini, road.checker.job_pages, before, boxes)
+        # Alone: the program finishes the job it recorded before the stop by itself.
+        if recorded:
+            self.wait_job(road, self.here(rec.ini), road.checker.job_pages, boxes)
         if rec.api:
             # The fax-API side asks for the next fax only once it has the last one.
             self.fax_api_side()
@@ -292,7 +307,7 @@ class Runner:
         # Read before the program's pause after the end of the document is over.
         next_page = road.checker.files.pages(
             next_ini.with_name(next_ini.stem + "_P1.TIF").read_bytes())[0]
-        self.wait_job(road, next_ini, [next_page], 0, boxes_next)
+        self.wait_job(road, next_ini, [next_page], boxes_next)
         return self.account(road, state, px.boxes_since(boxes), next_page)
 
     def account(self, road, state, boxes, next_page):
@@ -315,7 +330,7 @@ class Runner:
             if sent > 1:
                 found.setdefault("doubled", []).append("%s sent %d times" % (label, sent))
             elif not holders:
-                found.setdefault("lost", []).append("%s gone after the resend" % label)
+                found.setdefault("lost", []).append("%s gone after the run" % label)
             elif not sent:
                 unsent.append(n)
                 if not any(self.watched.name(p).upper() in said for p in holders):
@@ -344,11 +359,12 @@ class Runner:
 
 def chosen_states(road, states):
     """For --short, crashes in order. By the scheduler's road: in page 3's save into the
-    merged file (the last state before the file holds it whole); with our control also
-    once the fax is handed on, before the first page image goes, and between the job
-    file's deletion and the scheduler's start. By the fax-API road: just before the
-    entry's emptying, and the first crash after which the fax-API side may have taken the
-    hand-off file, taken."""
+    merged file (the last state before the file holds it whole); with our control also in
+    the pause after the end of the document (the job recorded, nothing merged), once the
+    fax is handed on and before the scheduler's start (its first act or the record of it,
+    whichever comes first), and once the start is recorded, before the first page image
+    goes. By the fax-API road: just before the entry's emptying, and the first crash after
+    which the fax-API side may have taken the hand-off file, taken."""
     rec, checker = road.rec, road.checker
     ops = rec.ops
     in_order = [s for s in states if s.model == "in-order" and not s.taken]
@@ -368,10 +384,12 @@ def chosen_states(road, states):
                     if checker.files.pages(s.files.get(checker.merged, b"")) == three)
         chosen = [last_before(whole - 1)]
         if rec.px.control == "ours":
+            started = str(rec.px.records_folder() / "SCHEDULER.REC")
+            outbox = str(rec.px.outbox) + "/"
             images = [str(p) for p in rec.page_files]
-            points = first(lambda op: op.kind == "unlink" and op.path in images)
-            points += [i + 1 for i in first(lambda op: op.kind == "unlink" and
-                                            op.path == str(rec.ini))]
+            start = first(lambda op: op.path.startswith((started, outbox)))
+            points = [0, start[0]] if start else [0]
+            points += first(lambda op: op.kind == "unlink" and op.path in images)
             chosen += [last_before(p) for p in points]
     taken = [s for s in states if s.model == "in-order" and s.taken]
     if taken:
@@ -436,6 +454,9 @@ def check_control(win, work, control, files, short, started):
         for state in chosen_states(road, everything) if short else everything:
             by_shape.setdefault((road.rec.road, road.checker.shape(state)), (road, []))[1].append(
                 state)
+            if short:
+                print("crashcheck: the %s road: %s" % (road.rec.road, describe(road.rec, state)),
+                      flush=True)
     outcomes = run_states(px, work, [(road, group[0]) for road, group in by_shape.values()])
     for road, group in by_shape.values():
         outcome = outcomes[group[0]]

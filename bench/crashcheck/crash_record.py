@@ -1,7 +1,9 @@
-"""Records one real print job of the installed program: the printer's files on the disk
-before the program acts (the baseline) and every file operation of the program, its
-scheduler and the wineserver (which deletes and renames for them) under strace. A job goes
-by the scheduler's road, or, with [GXAPI] FileName set, by the fax-API road."""
+"""Records one real print job of the installed program: the printer's files and the job's
+record on the disk before the program acts (the baseline) and every file operation of the
+program, its scheduler and the wineserver (which deletes and renames for them) under
+strace. A job goes by the scheduler's road, or, with [GXAPI] FileName set, by the fax-API
+road."""
+import hashlib
 import os
 import pathlib
 import random
@@ -29,8 +31,7 @@ def start_program(px):
     px.tavon = None
     while time.monotonic() < end:
         if px.tavon is None or px.tavon.poll() is not None:
-            px.tavon = px.start(["C:\\FAX\\PROG\\TAVON.EXE"], stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+            px.start_tavon()
         try:
             if px.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"], timeout=10).returncode == 0:
                 return
@@ -49,12 +50,14 @@ def page_text(rng, pages):
 
 class Watched:
     """Where a job's files live: the spool, the private directory, the outbox, the fax-API
-    side's folders, and the settings file, whose entry hands the fax-API file on."""
+    side's folders, the program's per-user folder (the job's record, the scheduler's start)
+    and the settings file, whose entry hands the fax-API file on."""
 
     def __init__(self, px):
         self.px = px
         self.folders = [str(px.prog / "SPOOL"), str(px.private), str(px.outbox),
-                        str(px.unix_path(API_FILE).parent), str(px.unix_path(SENT))]
+                        str(px.unix_path(API_FILE).parent), str(px.unix_path(SENT)),
+                        str(px.records_folder())]
         self.files = [str(px.settings)]
         self.paths = self.folders + self.files
 
@@ -125,6 +128,8 @@ class Recording:
             tracer.send_signal(signal.SIGINT)
             tracer.wait(timeout=60)
             self.final, _ = self.watched.snapshot()
+            self.final_times = {hashlib.sha256(data).digest(): os.stat(path).st_mtime_ns
+                                for path, data in self.final.items()}
         finally:
             subprocess.run(["wineserver", "-k"], env=px.env)
             server.wait(timeout=60)
@@ -138,10 +143,22 @@ class Recording:
             # is back and the entry's key is there, empty.
             text = px.settings.read_text(errors="replace")
             return not any(self.ini.with_suffix(s).exists() for s in (".INI", ".TIF", ".MRG")) \
-                and not px.api_entry() and re.search(r"^FileName=", text, re.M | re.I) \
+                and not px.job_records() and not px.api_entry() \
+                and re.search(r"^FileName=", text, re.M | re.I) \
                 and px.settings_without_entry() == self.other_settings
-        # The scheduler's log line is its last act.
-        return px.queue_entries() > self.queued_before and not self.ini.exists()
+        # The scheduler's log line is its last act, the record's deletion the program's.
+        return px.queue_entries() > self.queued_before and not self.ini.exists() and \
+            not px.job_records()
+
+    def time_of(self, path, data):
+        """The write time a file of a crash state has, where the program reads it back:
+        the job file's is part of the merge marker's stamp, the scheduler's image's part of
+        the record of its start. A file as it was in the baseline has its time then; one
+        with the bytes of a file the job left has that file's (the scheduler's move keeps
+        the image's time); None for others."""
+        if self.files.get(path) == data:
+            return self.mtimes[path]
+        return self.final_times.get(hashlib.sha256(data).digest())
 
     def print_job(self):
         px = self.px
@@ -152,8 +169,9 @@ class Recording:
                          px.win_path(text)])
         if result.returncode != 0:
             raise RuntimeError("printer: " + result.stderr)
-        # The program waits 4 s after the end of the document: the printer's files are
-        # taken as they are, all on the disk, before it acts.
+        # The job is accepted once its record is on the disk; the program then waits 4 s
+        # before it acts: the printer's files and the record are taken as they are then.
+        wait_for(px.job_records, PIPE_WAIT, "the program recorded no job")
         self.snapshot_from = time.time()
         self.files, self.folders = self.watched.snapshot()
         self.mtimes = {p: os.stat(p).st_mtime_ns for p in self.files}

@@ -90,6 +90,18 @@ class Prefix:
         self.box_lines = []
 
     # ----- paths -----
+    def records_folder(self):
+        """The program's per-user folder (%LOCALAPPDATA%\\Kelvarin): its job records and
+        the scheduler's start. The user is the prefix's own, whatever its name."""
+        local = list(self.c.glob("users/*/AppData/Local"))
+        if len(local) != 1:
+            raise RuntimeError("not one user's AppData\\Local in the prefix: %s" % local)
+        return local[0] / "Kelvarin"
+
+    def job_records(self):
+        """The jobs the program has accepted and not yet run to their end."""
+        return sorted((self.records_folder() / "Jobs").glob("*.JOB"))
+
     def unix_path(self, win_path):
         win_path = str(win_path)
         drive, rest = win_path[0].lower(), win_path[2:].lstrip("\\")
@@ -181,9 +193,18 @@ class Prefix:
             path.parent.mkdir(parents=True, exist_ok=True)
             path.write_bytes(data)
 
+    def start_tavon(self):
+        """Starts TAVON.EXE as at log-on; what it writes goes to program.log in the work
+        folder, after a line for each start."""
+        with open(self.work / "program.log", "ab") as log:
+            log.write(b"---- started %s\n" % time.strftime("%H:%M:%S").encode())
+            log.flush()
+            self.tavon = self.start(["C:\\FAX\\PROG\\TAVON.EXE"], stdout=log,
+                                    stderr=subprocess.STDOUT)
+        return self.tavon
+
     def start_program(self):
-        self.tavon = self.start(["C:\\FAX\\PROG\\TAVON.EXE"], stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        self.start_tavon()
         # Answers once its pipe takes a record (an unknown code, which it ignores).
         wait_for(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
                  60, "the program did not open its pipe")
