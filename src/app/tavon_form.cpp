@@ -10,8 +10,8 @@
 #include "base/exception.h"
 #include "base/module_path.h"
 #include "base/program_start.h"
-#include "job/record_file.h"
 #include "job/info_box.h"
+#include "job/record_file.h"
 #include "product/prn_pipe.h"
 #include "product/settings_file.h"
 #include "settings/bounded_text.h"
@@ -199,7 +199,7 @@ void TtavonForm::RepaintNow() { Console1->RepaintNow(); }
 void TtavonForm::End()
 {
     endRequested_ = true;
-    if (job_->Running()) {
+    if (job_ && job_->Running()) {
         debug("the program ends once this job has");
         job_->StopAfterThisJob();
     }
@@ -208,7 +208,7 @@ void TtavonForm::End()
 
 void TtavonForm::EndOnceJobsRan()
 {
-    if (endRequested_ && !job_->Running())
+    if (endRequested_ && !(job_ && job_->Running()))
         PostQuitMessage(0);
 }
 

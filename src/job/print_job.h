@@ -14,8 +14,8 @@
 #include "job/job_log.h"
 #include "job/job_records.h"
 #include "job/job_run.h"
-#include "job/scheduler_record.h"
 #include "job/job_surroundings.h"
+#include "job/scheduler_record.h"
 #include "product/prn_pipe.h"
 
 constexpr UINT WM_PRNPIPE_NOTIFY = 3347;
@@ -41,7 +41,7 @@ public:
     // Runs the jobs an earlier run left unfinished, as if the printer had ended each
     // again, before any job that ended since.
     void FinishUnfinishedJobs();
-    // Inside a job: its message boxes show while one runs.
+    // True while a job runs: its boxes and waits handle the thread's messages meanwhile.
     bool Running() const { return running_; }
     // No further job starts once the running one has ended; they stay recorded for the
     // next start.
