@@ -47,8 +47,9 @@ MIN_PAGES = {"kill_merge": 3, "hold_page_brief": 3, "hold_page_whole": 3, "page_
              "page_not_tiff": 3, "disk_full_save": 4, "merged_held": 3, "kill_removed": 3,
              "settings_held": 10}
 JOB_TIMEOUT = 900.0        # the whole-wait hold spends 500001 open attempts (minutes)
-# A slow scheduler takes its image this long after its start: longer than the next job's
-# printing and 4 s pause, shorter than those and the 10 s the program then waits.
+# A slow scheduler holds its image open this long from its start, then takes it: longer
+# than the next job's printing and 4 s pause, shorter than those and the 10 s the program
+# then waits for the image to be let go.
 SLOW_SCHEDULER_MS = (7000, 11000)
 NOT_A_PROGRAM = b"this is not a program\r\n" * 8
 CLEAR_FAILED_BOX = "The fax-API entry could not be cleared"
@@ -321,8 +322,9 @@ class Soak:
         self.px.restore_scheduler()
 
     def fault_slow_scheduler(self, job, queued_before, boxes_before):
-        """A scheduler still at work: it takes its image seconds after its start. The next
-        job, printed at once, finds the image there and waits for it."""
+        """A scheduler still at work: it holds its image open from its start and takes it
+        seconds later. The next job, printed at once, finds the image there, in use, and
+        waits for it."""
         self.px.slow_scheduler(self.rng.randint(*SLOW_SCHEDULER_MS))
         if self.print_job(job):
             ini = self.px.unix_path(job["ini"])

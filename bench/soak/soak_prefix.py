@@ -323,9 +323,10 @@ class Prefix:
             (self.prog / "QUEUEMGR.EXE").write_bytes(stand_in)
 
     def slow_scheduler(self, delay_ms):
-        """In the scheduler's place, soakslow: it runs the scheduler delay_ms after each
-        start."""
-        (self.soak / "slow.txt").write_text(str(delay_ms))
+        """In the scheduler's place, soakslow: at each start it holds the scheduler's image
+        open for delay_ms, then has the scheduler take it."""
+        (self.soak / "slow.txt").write_text("%d\r\n%s\r\n" % (
+            delay_ms, self.win_path(self.scheduler_image())))
         self.hide_scheduler((self.soak / "soakslow.exe").read_bytes())
 
     def slow_starts_ended(self):

@@ -1,8 +1,10 @@
-// soakslow: a scheduler still at work, put in QUEUEMGR.EXE's place during a soak. Waits
-// the milliseconds that C:\SOAK\slow.txt holds, then runs the scheduler set aside beside
-// it (QUEUEMGR-ASIDE.EXE, which finds its outbox there) to its end and returns its exit
-// code. Appends "start" and "end" lines to C:\SOAK\slow.log, so the soak knows when no
-// slow start is left.
+// soakslow: a scheduler at work on its image for a while, put in QUEUEMGR.EXE's place
+// during a soak. C:\SOAK\slow.txt holds how many milliseconds it works and the image's
+// path, one a line. At its start it opens the image and holds it open for that long, as a
+// scheduler reading it does; then, still holding it, it runs the scheduler set aside
+// beside it (QUEUEMGR-ASIDE.EXE, which finds its outbox there) to take the image, and lets
+// go. Its exit code is the scheduler's. Appends "start" and "end" lines to
+// C:\SOAK\slow.log, so the soak knows when no slow start is left.
 #include <windows.h>
 
 #include <cstdio>
@@ -21,22 +23,29 @@ void Log(const char* word)
     }
 }
 
-DWORD DelayMs()
+struct Work {
+    DWORD ms = 0;
+    std::string image;
+};
+
+Work ReadWork()
 {
-    char text[32] = {};
+    Work work;
+    char line[MAX_PATH + 2] = {};
     if (FILE* file = std::fopen("C:\\SOAK\\slow.txt", "rb")) {
-        std::fread(text, 1, sizeof text - 1, file);
+        if (std::fgets(line, sizeof line, file))
+            work.ms = std::strtoul(line, nullptr, 10);
+        if (std::fgets(line, sizeof line, file)) {
+            work.image = line;
+            work.image.erase(work.image.find_last_not_of("\r\n") + 1);
+        }
         std::fclose(file);
     }
-    return std::strtoul(text, nullptr, 10);
+    return work;
 }
 
-}  // namespace
-
-int main()
+DWORD RunScheduler()
 {
-    Log("start");
-    Sleep(DelayMs());
     std::string scheduler = ModuleDirectory() + "QUEUEMGR-ASIDE.EXE";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -49,6 +58,24 @@ int main()
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    return code;
+}
+
+}  // namespace
+
+int main()
+{
+    Log("start");
+    Work work = ReadWork();
+    // Shared for reading and deleting, so that the scheduler can take it meanwhile; the
+    // program, which opens it alone, sees it in use.
+    HANDLE image = CreateFileA(work.image.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    Sleep(work.ms);
+    DWORD code = RunScheduler();
+    if (image != INVALID_HANDLE_VALUE)
+        CloseHandle(image);
     Log("end");
     return static_cast<int>(code);
 }
