@@ -22,7 +22,7 @@ import threading
 import time
 
 from soak_account import account, print_table
-from soak_prefix import Prefix, linked_pages, wait_for
+from soak_prefix import Prefix, ProgramGone, linked_pages
 
 JOBS = int(os.environ.get("SOAK_JOBS", "200"))
 SEED = int(os.environ.get("SOAK_SEED", "1"))
@@ -77,7 +77,7 @@ class Soak:
     # ----- one job -----
     def new_job(self, fault, pages):
         job = {"id": len(self.jobs) + 1, "fault": fault, "pages": pages, "ini": None,
-               "sources": [], "removed": [], "withdrawn": [], "boxes": [], "seconds": 0.0,
+               "sources": [], "removed": [], "boxes": [], "seconds": 0.0,
                "printer_error": None, "expect_api": None}
         self.jobs.append(job)
         return job
@@ -102,6 +102,7 @@ class Soak:
         args += ["--pages", str(job["pages"]), self.px.win_path(text)]
         result = self.px.run(args)
         if result.returncode != 0:
+            self.px.check_program()   # the printer fails when the program is gone
             job["printer_error"] = result.stderr.strip() or "exit %d" % result.returncode
             return False
         match = re.search(r"^(\S+\.INI): (\d+) page", result.stdout, re.M)
@@ -127,24 +128,26 @@ class Soak:
         return self.px.unix_path(job["ini"]).with_suffix(".TIF")
 
     def wait_done(self, job, queued_before, boxes_before, job_file_stays=False):
-        """The job has ended when a box said it goes no further, or when its job file is
-        gone (or may stay: a page of it was left in place) and its hand-off is done: the
-        fax-API entry emptied (or a box said it could not be), or the scheduler took the
-        image and logged it. Boxes shown on the way (pages left out, an earlier job's fax
-        or merged file kept, a failed copy) do not end it."""
+        """The job has ended when a box said it goes no further, or when its record is gone,
+        its job file is gone (or may stay: a page of it was left in place) and its hand-off
+        is done: the fax-API entry emptied (or a box said it could not be), or the
+        scheduler took the image and logged it. Boxes shown on the way (pages left out, an
+        earlier job's fax or merged file kept, a failed copy) do not end it."""
         ini = self.px.unix_path(job["ini"])
 
         def ended():
             boxes = [box["text"] for box in self.px.boxes_since(boxes_before)]
             if any(text.startswith(END_BOXES) for text in boxes):
                 return True
+            if job["ini"].upper() in self.px.recorded_job_files():
+                return False
             if ini.exists() and not job_file_stays:
                 return False
             if job["expect_api"]:
                 return not self.px.api_entry() or any(CLEAR_FAILED_BOX in text for text in boxes)
             return self.px.queue_entries() > queued_before and \
                 not self.px.scheduler_image().exists()
-        wait_for(ended, JOB_TIMEOUT, "job %d did not end" % job["id"])
+        self.px.wait(ended, JOB_TIMEOUT, "job %d did not end in %d s" % (job["id"], JOB_TIMEOUT))
 
     def run_job(self, index):
         fault = self.schedule[index]
@@ -180,7 +183,7 @@ class Soak:
 
     def settle_boxes(self):
         """Every box the program showed has been answered before the next job."""
-        wait_for(lambda: not self.px.open_boxes(), 30, "a box stayed open")
+        self.px.wait(lambda: not self.px.open_boxes(), 30, "a box stayed open")
 
     # ----- faults -----
     def fault_hold_page_brief(self, job, queued_before, boxes_before):
@@ -189,8 +192,8 @@ class Soak:
             return
         self.px.hold("page", self.page_image(job, page))
         # Released well before the 500001 attempts end: the page is still merged.
-        wait_for(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
-                 "merge did not start")
+        self.px.wait(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
+                     "merge did not start")
         time.sleep(self.rng.uniform(0.5, 3.0))  # the other program's own use of the file
         self.px.release("page")
         self.wait_done(job, queued_before, boxes_before)
@@ -210,9 +213,9 @@ class Soak:
         """Waits for the box naming pages left out: the merge has ended, the hand-off not
         begun. Returns the scheduler's log length then, which counts any fax of an earlier
         job the program handed on before the merge."""
-        wait_for(lambda: any(box["text"].startswith(LEFT_OUT_BOX)
-                             for box in self.px.boxes_since(boxes_before)),
-                 JOB_TIMEOUT, "no box for job %d's pages left out" % job["id"])
+        self.px.wait(lambda: any(box["text"].startswith(LEFT_OUT_BOX)
+                                 for box in self.px.boxes_since(boxes_before)),
+                     JOB_TIMEOUT, "no box for job %d's pages left out" % job["id"])
         return self.px.queue_entries()
 
     def fault_page_missing(self, job, queued_before, boxes_before):
@@ -253,7 +256,7 @@ class Soak:
         self.px.send_raw(0, job["ini"])
         self.px.send_raw(1, self.px.win_path(page))
         self.px.send_raw(2, "")
-        wait_for(lambda: self.px.box_count() > boxes_before, 60, "no box for a PCX output")
+        self.px.wait(lambda: self.px.box_count() > boxes_before, 60, "no box for a PCX output")
 
     def fault_fax_api(self, job, queued_before, boxes_before):
         target = "C:\\SOAK\\API\\HANDOFF%d.TIF" % job["id"]
@@ -289,7 +292,7 @@ class Soak:
         self.px.hold("settings", self.px.settings)
         self.px.release("next")
         ini = self.px.unix_path(job["ini"])
-        wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
+        self.px.wait(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
         time.sleep(2.0)  # the other program keeps the settings file a while longer
         self.px.release("settings")
         # The clear comes after the job file went: the job has ended once the entry is
@@ -302,7 +305,7 @@ class Soak:
                 CLEAR_FAILED_BOX in box["text"] and box["hwnd"] in closed
                 for box in boxes[boxes_before:])
         try:
-            wait_for(cleared_or_said, 30, "entry still set")
+            self.px.wait(cleared_or_said, 30, "entry still set")
         except TimeoutError:
             pass  # check_api_entry reports it
 
@@ -328,7 +331,7 @@ class Soak:
         self.px.slow_scheduler(self.rng.randint(*SLOW_SCHEDULER_MS))
         if self.print_job(job):
             ini = self.px.unix_path(job["ini"])
-            wait_for(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
+            self.px.wait(lambda: not ini.exists(), JOB_TIMEOUT, "job %d did not end" % job["id"])
             other = self.new_job("slow_scheduler(next)", self.rng.randint(1, 30))
             if self.print_job(other):
                 # Both faxes queued: the slow starts of both jobs have run the scheduler.
@@ -369,7 +372,7 @@ class Soak:
         flood.wait()
 
     def resend(self, job):
-        """The printer tells the program about the unfinished job again."""
+        """The printer tells the program about the job again."""
         self.px.send_raw(0, job["ini"])
         self.px.send_raw(1, self.px.win_path(self.page_image(job, 1)))
         self.px.send_raw(2, "")
@@ -381,13 +384,17 @@ class Soak:
         shows how far the merge is."""
         self.px.hold("next", self.page_image(job, page + 1))
         merged_pages = page - sum(1 for p in job["removed"] if p <= page)
-        wait_for(lambda: linked_pages(self.merged_file(job)) >= merged_pages, JOB_TIMEOUT,
-                 "job %d's merge did not reach page %d" % (job["id"], page))
+        self.px.wait(lambda: linked_pages(self.merged_file(job)) >= merged_pages, JOB_TIMEOUT,
+                     "job %d's merge did not reach page %d" % (job["id"], page))
 
-    def kill_in_merge(self, job, mode, remove_a_page=False):
+    def fault_kill_merge(self, job, queued_before, boxes_before, remove_a_page=False):
         """Ends the program once the merge has taken a seeded page, while it waits for the
-        next one, and starts it again. With remove_a_page another program removes some
-        other page of the job first (not the one the merge then waits for)."""
+        next one, and starts it again, and nothing more: the program finishes the job it
+        recorded by itself, and the job goes out once, whole (the account checks it). With
+        remove_a_page another program removes some other page of the job first (not the
+        one the merge then waits for)."""
+        if not self.print_job(job):
+            return
         stop_after = self.rng.randint(1, job["pages"] - 1)
         if remove_a_page:
             page = self.rng.choice([p for p in range(1, job["pages"] + 1)
@@ -398,20 +405,15 @@ class Soak:
         self.px.kill_program()
         self.px.release("next")
         left = [p for p in range(1, job["pages"] + 1) if self.page_image(job, p).exists()]
-        kill = {"job": job["id"], "merged_pages": linked_pages(self.merged_file(job)),
-                "left": left, "mode": mode}
-        self.kills.append(kill)
+        self.kills.append({"job": job["id"], "merged_pages": linked_pages(self.merged_file(job)),
+                           "left": left})
         self.px.start_program()
-        return kill
+        self.wait_done(job, queued_before, boxes_before)
 
     def fault_kill_removed(self, job, queued_before, boxes_before):
-        """A page removed by another program, then the program killed in the merge and the
-        job resent: the box names the removed page, no page goes in twice."""
-        if not self.print_job(job):
-            return
-        self.kill_in_merge(job, "resend, a page removed", remove_a_page=True)
-        self.resend(job)
-        self.wait_done(job, queued_before, boxes_before)
+        """A page removed by another program, then the program killed in the merge and
+        started again: the box names the removed page, no page goes in twice."""
+        self.fault_kill_merge(job, queued_before, boxes_before, remove_a_page=True)
 
     def fault_merged_held(self, job, queued_before, boxes_before):
         """Another program opens the merged file without sharing while the job reports its
@@ -433,26 +435,6 @@ class Soak:
             self.resend(job)
             self.wait_done(job, queued, boxes)
 
-    def fault_kill_merge(self, job, queued_before, boxes_before):
-        if not self.print_job(job):
-            return
-        kill = self.kill_in_merge(job, "reprint" if len(self.kills) % 2 else "resend")
-        if kill["mode"] == "resend":
-            self.resend(job)
-            self.wait_done(job, queued_before, boxes_before)
-        else:
-            # The printer gives the dead job up (its job file and the page images still
-            # there go) and the document is printed again as a new job, which takes the
-            # same job file name.
-            for page in kill["left"]:
-                self.page_image(job, page).unlink()
-                job["withdrawn"].append(page)
-            self.px.unix_path(job["ini"]).unlink()
-            again = self.new_job("reprint_after_kill", job["pages"])
-            if self.print_job(again):
-                kill["next_ini"] = again["ini"]
-                self.wait_done(again, queued_before, boxes_before)
-
     def fault_disk_full_save(self, job, queued_before, boxes_before):
         self.px.empty_small_disk()
         page = self.rng.randint(2, job["pages"] - 2)
@@ -463,8 +445,8 @@ class Soak:
         # full disk, or a later one: up to 4 KB of the merged file's last block is still
         # free, and three pages take more.
         self.px.hold("page", self.page_image(job, page))
-        wait_for(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
-                 "merge did not reach page %d" % page)
+        self.px.wait(lambda: linked_pages(self.merged_file(job)) >= page - 1, 60,
+                     "merge did not reach page %d" % page)
         self.px.fill_small_disk(leave=0)
         self.px.release("page")
         self.wait_done(job, queued_before, boxes_before)
@@ -498,24 +480,23 @@ class Soak:
         self.schedule = self.make_schedule()
         started = time.monotonic()
         self.px.install()
-        self.px.start_program()
         foreign_before = self.px.foreign_snapshot()
         memory_start = None
-        for index in range(len(self.schedule)):
-            job = self.run_job(index)
-            print("soak: job %d %s %d page(s) %.1f s%s" %
-                  (job["id"], job["fault"] or "clean", job["pages"], job["seconds"],
-                   " boxes: " + "; ".join(b["text"] for b in job["boxes"]) if job["boxes"] else ""),
-                  flush=True)
-            if index == min(10, len(self.schedule)) - 1:
-                memory_start = self.px.probe()
-        # A final clean job proves the program still takes work.
-        final = self.new_job("final_clean", 3)
-        queued = self.px.queue_entries()
-        boxes = self.px.box_count()
-        final_ok = self.print_job(final)
-        if final_ok:
-            self.wait_done(final, queued, boxes)
+        final_ok = False
+        try:
+            self.px.start_program()
+            for index in range(len(self.schedule)):
+                job = self.run_job(index)
+                print("soak: job %d %s %d page(s) %.1f s%s" %
+                      (job["id"], job["fault"] or "clean", job["pages"], job["seconds"],
+                       " boxes: " + "; ".join(b["text"] for b in job["boxes"])
+                       if job["boxes"] else ""), flush=True)
+                if index == min(10, len(self.schedule)) - 1:
+                    memory_start = self.px.probe()
+            final_ok = self.final_job()
+        except (ProgramGone, TimeoutError) as error:
+            self.findings.insert(0, self.cut_short(error))
+            print("soak: stopped: " + self.findings[0], flush=True)
         memory_end = self.px.probe()
         foreign_after = self.px.foreign_snapshot()
         elapsed = time.monotonic() - started
@@ -530,6 +511,28 @@ class Soak:
                       final_ok=final_ok)
         ok = print_table(self, result)
         return 0 if ok else 1
+
+    def final_job(self):
+        """A final clean job proves the program still takes work."""
+        final = self.new_job("final_clean", 3)
+        queued = self.px.queue_entries()
+        boxes = self.px.box_count()
+        if not self.print_job(final):
+            return False
+        self.wait_done(final, queued, boxes)
+        return True
+
+    def cut_short(self, error):
+        """The finding of a program that ended, or a job that did not end: in which job,
+        and the last boxes the program showed (the soak answers each)."""
+        job = self.jobs[-1] if self.jobs else None
+        where = "job %d (%s)" % (job["id"], job["fault"] or "clean") if job else "at the start"
+        boxes, closed = self.px.read_boxes()
+        shown = ["%s %s: %s (%s)" % (box["image"], box["caption"], box["text"],
+                                     "answered" if box["hwnd"] in closed else "still open")
+                 for box in boxes[-3:]]
+        return "%s: %s; the run stops. The last boxes shown: %s. The program's output: %s" % (
+            where, error, "; ".join(shown) or "none", self.px.work / "program.log")
 
 
 def main():

@@ -53,8 +53,9 @@ class Run:
             place.mkdir(parents=True)
         self.jobs = []
         self.findings = []
+        self.kills = []
         for number in (1, 2):
-            job = {"id": number, "fault": None, "pages": 3, "removed": [], "withdrawn": [],
+            job = {"id": number, "fault": None, "pages": 3, "removed": [],
                    "boxes": [], "ini": "C:\\FAX\\PROG\\SPOOL\\JOB%d.INI" % number, "sources": []}
             for page in range(1, 4):
                 source = root / "sources" / str(number) / ("%d.tif" % page)
@@ -177,6 +178,21 @@ def removed_page_named(run):
     run.box(1, "Pages left out of the fax:", "page 2 (not found): C:\\SPOOL\\JOB1_P2.TIF")
 
 
+def killed(run, faxes):
+    """Job 1 killed in its merge and started again; its pages went out in those faxes."""
+    run.kills.append({"job": 1, "merged_pages": 1, "left": [1, 2, 3]})
+    for pages in faxes:
+        run.fax(pages)
+    run.fax([201, 202, 203])
+
+
+def killed_page_left_out(run):
+    killed(run, [[101, 103]])
+    run.keep("JOB1_P2-kept-1.TIF", [102])
+    run.box(1, "Pages left out of the fax:", "page 2 (in use by another program): "
+            "C:\\FAX\\PROG\\SPOOL\\JOB1_P2-kept-1.TIF")
+
+
 def any_finding(run):
     sound(run)
     run.findings.append("job 2: something the soak saw")
@@ -224,6 +240,12 @@ def main():
               findings_say("pages [2] unusable")),
         check("sound: removed page named", removed_page_named,
               lambda r: r["counts"]["removed-by-fault"] == 1),
+        check("sound: killed job out once, whole", lambda run: killed(run, [[101, 102, 103]]),
+              lambda r: r["counts"]["delivered"] == 6),
+        check("killed job out in two faxes", lambda run: killed(run, [[101], [102, 103]]),
+              findings_say("did not go out once, whole: pages [1, 2, 3] in FAX-1.TIF, FAX-2.TIF")),
+        check("killed job out without a page, the box names it", killed_page_left_out,
+              findings_say("did not go out once, whole: pages [1, 3] in FAX-1.TIF")),
         check("any finding fails the run", any_finding, findings_say("something the soak saw")),
     ]
     findings, entry = check_entry("C:\\API\\X.TIF", ["Pages left out of the fax:"])

@@ -19,6 +19,10 @@ HELPERS = ["soakscreen.exe", "soakhold.exe", "soakproc.exe", "soakpipe.exe", "so
 CONTROLS = ("ours", "vendor")
 
 
+class ProgramGone(Exception):
+    """The program ended while nothing meant it to."""
+
+
 def wait_for(condition, timeout, what):
     """Polls for an outcome the program gives no signal of (a file, a log line)."""
     end = time.monotonic() + timeout
@@ -101,6 +105,18 @@ class Prefix:
     def job_records(self):
         """The jobs the program has accepted and not yet run to their end."""
         return sorted((self.records_folder() / "Jobs").glob("*.JOB"))
+
+    def recorded_job_files(self):
+        """The job files those records name (their first line), in capitals."""
+        names = set()
+        for record in self.job_records():
+            try:
+                first = record.read_text(errors="replace").split("\n", 1)[0]
+            except FileNotFoundError:
+                continue    # the job ran to its end meanwhile
+            if first.startswith("job "):
+                names.add(first[len("job "):].upper())
+        return names
 
     def unix_path(self, win_path):
         win_path = str(win_path)
@@ -206,8 +222,22 @@ class Prefix:
     def start_program(self):
         self.start_tavon()
         # Answers once its pipe takes a record (an unknown code, which it ignores).
-        wait_for(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
-                 60, "the program did not open its pipe")
+        self.wait(lambda: self.run(["C:\\FAX\\PROG\\FAXPRINT.EXE", "--raw", "7"]).returncode == 0,
+                  60, "the program did not open its pipe")
+
+    def check_program(self):
+        """Raises ProgramGone once the program started last has ended."""
+        code = self.tavon.poll() if self.tavon is not None else None
+        if code is not None:
+            raise ProgramGone("the program ended (%s)" % (
+                "killed by signal %d" % -code if code < 0 else "exit code %d" % code))
+
+    def wait(self, condition, timeout, what):
+        """wait_for, given up at once when the program ends meanwhile."""
+        def met():
+            self.check_program()
+            return condition()
+        return wait_for(met, timeout, what)
 
     def kill_program(self):
         """Ends the program at once (TerminateProcess), as Task Manager does."""
@@ -338,7 +368,7 @@ class Prefix:
 
     def restore_scheduler(self):
         """Once every slow start has run the scheduler set aside, puts it back."""
-        wait_for(self.slow_starts_ended, JOB_WAIT, "a slow scheduler did not end")
+        self.wait(self.slow_starts_ended, JOB_WAIT, "a slow scheduler did not end")
         (self.prog / "QUEUEMGR.EXE").unlink(missing_ok=True)
         (self.prog / "QUEUEMGR-ASIDE.EXE").rename(self.prog / "QUEUEMGR.EXE")
 
