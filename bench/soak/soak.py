@@ -54,6 +54,8 @@ SLOW_SCHEDULER_MS = (7000, 11000)
 NOT_A_PROGRAM = b"this is not a program\r\n" * 8
 CLEAR_FAILED_BOX = "The fax-API entry could not be cleared"
 LEFT_OUT_BOX = "Pages left out of the fax:"
+# A hand-off copy that failed: the box ends the scheduler's road (no scheduler starts).
+NOT_SENT_BOX = "The fax was not sent. It "
 # Boxes after which a job goes no further: no scheduler started, or no merge at all.
 END_BOXES = ("Could not find scheduler.", "Could not create private image.",
              "Printer output is not TIF", "Printer file name cannot be used", "The job lists",
@@ -131,8 +133,9 @@ class Soak:
         """The job has ended when a box said it goes no further, or when its record is gone,
         its job file is gone (or may stay: a page of it was left in place) and its hand-off
         is done: the fax-API entry emptied (or a box said it could not be), or the
-        scheduler took the image and logged it. Boxes shown on the way (pages left out, an
-        earlier job's fax or merged file kept, a failed copy) do not end it."""
+        scheduler took the image and logged it (or a box said the fax was not sent). Boxes
+        shown on the way (pages left out, an earlier job's fax or merged file kept, a failed
+        copy to the fax-API file) do not end it."""
         ini = self.px.unix_path(job["ini"])
 
         def ended():
@@ -145,8 +148,9 @@ class Soak:
                 return False
             if job["expect_api"]:
                 return not self.px.api_entry() or any(CLEAR_FAILED_BOX in text for text in boxes)
-            return self.px.queue_entries() > queued_before and \
-                not self.px.scheduler_image().exists()
+            return (self.px.queue_entries() > queued_before and
+                    not self.px.scheduler_image().exists()) or \
+                any(NOT_SENT_BOX in text for text in boxes)
         self.px.wait(ended, JOB_TIMEOUT, "job %d did not end in %d s" % (job["id"], JOB_TIMEOUT))
 
     def run_job(self, index):
