@@ -69,9 +69,9 @@ int main()
     Work work = ReadWork();
     // Shared for reading and deleting, so that the scheduler can take it meanwhile; the
     // program, which opens it alone, sees it in use.
-    HANDLE image = CreateFileA(work.image.c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE image =
+        CreateFileA(work.image.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     Sleep(work.ms);
     DWORD code = RunScheduler();
     if (image != INVALID_HANDLE_VALUE)
