@@ -19,8 +19,6 @@ constexpr DWORD kCopyChunk = 64 * 1024;
 // How often the wait for the scheduler looks whether its image is gone.
 constexpr DWORD kImagePollMs = 50;
 
-std::string SchedulerImage() { return FaxSettings.PrivateDir + Scheduler::ImageName; }
-
 // Copies every byte, over short reads and writes.
 bool CopyContents(HANDLE source, HANDLE destination)
 {
@@ -93,38 +91,50 @@ std::string CopyFailure(const char* kind, const std::string& source, const std::
 
 }  // namespace
 
-// The scheduler image of an earlier job. Once the scheduler was started for it, it was
-// handed on, whether the scheduler took it away or copied it and left it: it goes, once
-// no program holds it open. One the scheduler was never started for (there was none, or
-// its start failed) is handed on once more, or kept aside and the user told. The image
+// The scheduler image of an earlier job. Once the scheduler was started for it in this
+// session, it was handed on, whether the scheduler took it away or copied it and left it:
+// it goes, once no program holds it open. So does one from an earlier session when the
+// scheduler is known to leave its images. One the scheduler was never started for (there
+// was none, or its start failed), or one from an earlier session that a scheduler which
+// takes its images left (the session may have ended it first), is handed on once more,
+// or kept aside and the user told. The image
 // of this very job, copied there before the program stopped, is the hand-off's to finish.
 void TPrintJob::PrepareHandOff(JobRun& run)
 {
     const std::string image = SchedulerImage();
     if (!FileExistsNamed(image)) {
-        schedulerRecord_.Forget();
+        if (schedulerRecord_.Forget())
+            schedulerRecord_.LearnLeavesImages(false);
     } else if (HoldsThisJobsFax(run, image)) {
         run.handedOnBeforeTheStop = true;
     } else {
-        bool handedOn = schedulerRecord_.StartedFor(image) != SchedulerStart::Never;
+        SchedulerStart start = schedulerRecord_.StartedFor(image);
+        bool handedOn =
+            start == SchedulerStart::ThisSession ||
+            (start == SchedulerStart::EarlierSession && schedulerRecord_.LeavesImages());
         if (!handedOn && FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program)) {
-            debug("scheduler image of an earlier job was never handed on: " + image);
+            debug("scheduler image of an earlier job may not have been read: " + image);
             handedOn = StartScheduler(image);
             if (handedOn)
                 WaitUntilImageLetGo(image, waits_.schedulerStartedMs, false);
         }
         if (handedOn)
-            DeleteHandedOnImage(image);
+            DeleteHandedOnImage(image, start == SchedulerStart::ThisSession);
         else
             KeepEarlierImage(image);
     }
     debug("After prep for FAX.$$$");
 }
 
-void TPrintJob::DeleteHandedOnImage(const std::string& image)
+// learn: the start was made in this session, so a scheduler that let the image go and left
+// it is one that leaves its images.
+void TPrintJob::DeleteHandedOnImage(const std::string& image, bool learn)
 {
-    if (!WaitUntilImageLetGo(image, waits_.schedulerStillAtWorkMs, true))
+    bool letGo = WaitUntilImageLetGo(image, waits_.schedulerStillAtWorkMs, true);
+    if (!letGo)
         debug("scheduler image still in use: " + image);
+    else if (learn)
+        schedulerRecord_.LearnLeavesImages(FileExistsNamed(image));
     DeleteNamedFile(image);
     if (!FileExistsNamed(image))
         schedulerRecord_.Forget();
@@ -179,6 +189,15 @@ bool TPrintJob::StartScheduler(const std::string& image)
     return false;
 }
 
+// This job's image, still there after a stop: a scheduler started for it in an ended
+// session, or not at all, may not have read it.
+void TPrintJob::StartSchedulerUnlessStartedInThisSession(const std::string& image)
+{
+    if (schedulerRecord_.StartedFor(image) != SchedulerStart::ThisSession &&
+        FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program) && !StartScheduler(image))
+        surroundings_.ShowInfoBox("Could not find scheduler.");
+}
+
 void TPrintJob::HandOffJob(const JobRun& run)
 {
     if (run.handedOnBeforeTheStop) {
@@ -189,11 +208,8 @@ void TPrintJob::HandOffJob(const JobRun& run)
         // before it read the image.
         if (!run.handedOnTo.empty() && FaxSettings.GXAPIFileName == run.handedOnTo) {
             ClearFaxApiEntry(run.handedOnTo);
-        } else if (HoldsThisJobsFax(run, image) &&
-                   schedulerRecord_.StartedFor(image) != SchedulerStart::ThisSession &&
-                   FileExistsNamed(FaxSettings.ProgDir + Scheduler::Program) &&
-                   !StartScheduler(image)) {
-            surroundings_.ShowInfoBox("Could not find scheduler.");
+        } else if (HoldsThisJobsFax(run, image)) {
+            StartSchedulerUnlessStartedInThisSession(image);
         }
         ClearUpJob(run, {.copied = true, .mergedStays = false});
     } else if (!FaxSettings.GXAPIFileName.empty()) {

@@ -6,6 +6,7 @@
 #include "base/text_conversion.h"
 #include "job/merge_marker.h"
 #include "job/wide_to_ansi.h"
+#include "product/settings_file.h"
 #include "settings/bounded_text.h"
 #include "settings/fax_settings.h"
 
@@ -58,8 +59,7 @@ TPrintJob::TPrintJob(ILogConsole& console, TImageMan& im, IJobSurroundings& surr
                      const std::wstring& recordFolder, const JobWaits& waits)
         : console_(console), im_(im), surroundings_(surroundings), waits_(waits),
           records_(recordFolder.empty() ? std::wstring() : recordFolder + L"\\Jobs"),
-          schedulerRecord_(recordFolder.empty() ? std::wstring()
-                                                : recordFolder + L"\\SCHEDULER.REC"),
+          schedulerRecord_(recordFolder),
           waiting_(records_.Unfinished().begin(), records_.Unfinished().end())
 {
 }
@@ -179,6 +179,8 @@ void TPrintJob::FinishClearUp(const JobRun& run)
     }
     if (!marker->handedOnTo.empty()) {
         debug("fax handed on before the stop: " + marker->handedOnTo);
+        if (marker->handedOnTo == SchedulerImage() && FileExistsNamed(SchedulerImage()))
+            StartSchedulerUnlessStartedInThisSession(SchedulerImage());
         DeleteNamedFile(run.MergedFileName);
     } else if (FileExistsNamed(run.MergedFileName)) {
         surroundings_.ShowInfoBox("The job's file is gone, so its fax cannot be finished. Its "
@@ -188,6 +190,8 @@ void TPrintJob::FinishClearUp(const JobRun& run)
     }
     DeleteNamedFile(run.marker);
 }
+
+std::string TPrintJob::SchedulerImage() { return FaxSettings.PrivateDir + Scheduler::ImageName; }
 
 void TPrintJob::DeleteNamedFile(const std::string& name)
 {

@@ -87,10 +87,11 @@ private:
 
     // Hand-off of the merged file to the fax-API file or the scheduler.
     void PrepareHandOff(JobRun& run);
-    void DeleteHandedOnImage(const std::string& image);
+    void DeleteHandedOnImage(const std::string& image, bool learn);
     void KeepEarlierImage(const std::string& image);
     bool WaitUntilImageLetGo(const std::string& image, DWORD timeoutMs, bool seenHeld);
     bool StartScheduler(const std::string& image);
+    void StartSchedulerUnlessStartedInThisSession(const std::string& image);
     void HandOffJob(const JobRun& run);
     void HandOffToFaxApi(const JobRun& run);
     void HandOffToScheduler(const JobRun& run);
@@ -114,6 +115,8 @@ private:
     void ClearFaxApiEntry(const std::string& target);
 
     void DeleteNamedFile(const std::string& name);
+    // The scheduler image: the private directory's "FAX.$$$".
+    static std::string SchedulerImage();
 
     void debug(std::string_view message) { ::debug(console_, message); }
 

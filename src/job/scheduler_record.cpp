@@ -80,6 +80,12 @@ std::string SessionMark()
 
 }  // namespace
 
+SchedulerRecord::SchedulerRecord(const std::wstring& folder)
+        : path_(folder.empty() ? folder : folder + L"\\SCHEDULER.REC"),
+          leavesPath_(folder.empty() ? folder : folder + L"\\SCHEDULER.LEAVES")
+{
+}
+
 SchedulerStart SchedulerRecord::StartedFor(const std::string& image) const
 {
     std::optional<std::string> record = path_.empty() ? std::nullopt : ReadRecordFile(path_);
@@ -103,8 +109,20 @@ bool SchedulerRecord::RecordStart(const std::string& image)
            WriteRecordFile(path_, image + "\n" + *print + "\n" + SessionMark() + "\n");
 }
 
-void SchedulerRecord::Forget()
+bool SchedulerRecord::Forget() { return !path_.empty() && DeleteFileW(path_.c_str()); }
+
+bool SchedulerRecord::LeavesImages() const
 {
-    if (!path_.empty())
-        DeleteFileW(path_.c_str());
+    return !leavesPath_.empty() &&
+           GetFileAttributesW(leavesPath_.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void SchedulerRecord::LearnLeavesImages(bool leaves)
+{
+    if (leavesPath_.empty() || leaves == LeavesImages())
+        return;
+    if (leaves)
+        WriteRecordFile(leavesPath_, "the scheduler copies its images and leaves them\n");
+    else
+        DeleteFileW(leavesPath_.c_str());
 }

@@ -143,8 +143,7 @@ TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessio
         ASSERT_TRUE(RecordFaxPages(marker, {1}));
         ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
         ASSERT_TRUE(RecordHandOn(marker, SchedulerImage()));
-        ASSERT_TRUE(
-            SchedulerRecord(RecordFolder() + L"\\SCHEDULER.REC").RecordStart(SchedulerImage()));
+        ASSERT_TRUE(SchedulerRecord(RecordFolder()).RecordStart(SchedulerImage()));
         if (sessionEnded) {
             ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
                       ERROR_SUCCESS);
@@ -166,4 +165,51 @@ TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessio
         EXPECT_TRUE(infoBoxes.empty());
         DeleteFileA(SchedulerImage().c_str());
     }
+}
+
+// An earlier job's image from an ended session: a scheduler that takes its images away
+// left it unread, and it goes to the scheduler once more; one the scheduler left as it
+// leaves every image goes. The program learns which kind it has from the jobs before.
+TEST_F(RecordedJobs, AnEarlierImageFromAnEndedSessionGoesAgainUnlessTheSchedulerLeavesItsImages)
+{
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    ASSERT_TRUE(
+        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    SchedulerRecord record(RecordFolder());
+    std::string queueLog = Prog() + "outbox\\queue.log";
+    auto earlierImage = [&](bool sessionEnded) {
+        ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), SchedulerImage().c_str(), FALSE));
+        ASSERT_TRUE(record.RecordStart(SchedulerImage()));
+        if (sessionEnded) {
+            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
+                      ERROR_SUCCESS);
+        }
+    };
+    auto nextJob = [&] {
+        WriteJob("1", "0", {});
+        EndDoc();
+    };
+    // Left, and let go, in the same session: the scheduler leaves its images.
+    earlierImage(false);
+    nextJob();
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+    EXPECT_TRUE(record.LeavesImages());
+    earlierImage(true);
+    nextJob();
+    EXPECT_FALSE(FileExists(SchedulerImage()));
+    EXPECT_FALSE(FileExists(queueLog)) << "not started again";
+
+    // Gone by the next job: the scheduler takes its images.
+    earlierImage(false);
+    DeleteFileA(SchedulerImage().c_str());
+    nextJob();
+    EXPECT_FALSE(record.LeavesImages());
+    earlierImage(true);
+    nextJob();
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadFileText(queueLog).find("queued ") != std::string::npos &&
+               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+    })) << "handed to the scheduler once more";
+    EXPECT_EQ(infoBoxes, Lines(4, "Could not create private image."));
 }
