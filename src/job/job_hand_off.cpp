@@ -97,8 +97,8 @@ std::string CopyFailure(const char* kind, const std::string& source, const std::
 // scheduler is known to leave its images. One the scheduler was never started for (there
 // was none, or its start failed), or one from an earlier session that a scheduler which
 // takes its images left (the session may have ended it first), is handed on once more,
-// or kept aside and the user told. The image
-// of this very job, copied there before the program stopped, is the hand-off's to finish.
+// or kept aside and the user told. The image of this very job, copied there before the
+// program stopped, is the hand-off's to finish.
 void TPrintJob::PrepareHandOff(JobRun& run)
 {
     const std::string image = SchedulerImage();
