@@ -61,6 +61,11 @@ int WholeRoad::SpoolFiles() const
     return files;
 }
 
+bool WholeRoad::SpoolEmptied() const
+{
+    return WaitUntil([&] { return SpoolFiles() == 0; });
+}
+
 std::string WholeRoad::QueuedFax(const std::string& log)
 {
     std::size_t at = log.find("queued ");

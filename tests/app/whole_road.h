@@ -18,6 +18,9 @@ protected:
     // Prints with FAXPRINT.EXE once the program serves the pipe (exit code 4 until then).
     int Print(const std::string& arguments) const;
     int SpoolFiles() const;
+    // Waits until the spool is empty: the program clears a job up after the scheduler's
+    // start; false when it was not within the time.
+    bool SpoolEmptied() const;
     // Prints the sample pages, in this order.
     void PrintSamples(const std::vector<int>& samples) const;
     // Whether the file's pages are those samples, in order (pixels compared).
