@@ -13,8 +13,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (length == 0 || length == MAX_PATH)
         return 2;
     std::string folder(self, std::string(self).find_last_of('\\') + 1);
-    while (GetFileAttributesA((folder + "GATE").c_str()) != INVALID_FILE_ATTRIBUTES)
-        Sleep(20);
+    // Told of every name change in the folder, set up before the first look.
+    HANDLE change =
+        FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    if (change == INVALID_HANDLE_VALUE)
+        return 2;
+    while (GetFileAttributesA((folder + "GATE").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        WaitForSingleObject(change, INFINITE);
+        FindNextChangeNotification(change);
+    }
+    FindCloseChangeNotification(change);
     std::string line = "\"" + folder + "QUEUEMGR-VENDOR.EXE\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
