@@ -1,15 +1,16 @@
 ; Kelvarin's setup. It knows two machines:
 ; - the fax product is installed (QFSCH.INI names a ProgDir whose ORVIKCTR.DLL is not our
 ;   stand-in): only TAVON.EXE, the uninstaller, the log-on start and the Apps entry are
-;   added; nothing of the product is written, registered, replaced or removed;
+;   added; the product's own TAVON.EXE is kept as TAVON.EXE.ORIGINAL and put back at the
+;   uninstall; nothing else of the product is written, registered, replaced or removed;
 ; - no product: the trial, the program with all its stand-ins, laid out as the product
 ;   lays itself out, in the folder the user picks, which QFSCH.INI's ProgDir then names.
 ; Built by installer/CMakeLists.txt with
-;   makensis -DVERSION=x.y.z -DARCH=win32|win64 -DSTAGE=<package folder> -DOUTFILE=<exe>
-; The setup process has the program's bitness, so $SYSDIR and the registry are the views
-; the program and the imaging control use.
-; Exit codes: 0 done, 2 failed (see the log), 3 refused (newer version or other bitness
-; installed, or another folder asked for than the installation's).
+;   makensis -DVERSION=x.y.z -DARCH=win32|win64 -DPUBLISHER=<CompanyName of our files>
+;            -DCOPYRIGHT=<holder> -DSTAGE=<package folder> -DOUTFILE=<exe>
+; The setup process has the program's bitness, so the system directory and the registry
+; are the views the program and the imaging control use.
+; Exit codes: 0 done, 2 failed (see the progress page), 3 refused (see README.TXT).
 
 !if "${ARCH}" == "win64"
   Target amd64-unicode
@@ -34,6 +35,8 @@ SetCompressor /SOLID lzma
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; Not UNINSTALL.EXE: beside the product that name may be the product's own.
 !define UNINSTALLER "UNINSTALL-KELVARIN.EXE"
+; The product's own TAVON.EXE, kept beside ours under a name nothing starts.
+!define ORIGINAL "TAVON.EXE.ORIGINAL"
 !define SETTINGS "$WINDIR\QFSCH.INI"
 !define TRIAL_DIR "C:\FAX\PROG"
 ; The imaging control's class identifier (src/imaging/image_man.h).
@@ -43,6 +46,9 @@ SetCompressor /SOLID lzma
 !define WM_TAVON_END 1056
 !define SYNCHRONIZE 0x00100000
 !define TAVON_END_WAIT_MS 30000
+!define MOVEFILE_REPLACE_WRITE_THROUGH 9 ; MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH
+; The first version that starts TAVON.EXE at log-on per machine, not per account.
+!define MACHINE_START_SINCE "1.1.0"
 !define EXIT_FAILED 2
 !define EXIT_REFUSED 3
 
@@ -52,37 +58,50 @@ InstallDir "${TRIAL_DIR}"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Kelvarin ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "Kelvarin"
-VIAddVersionKey "CompanyName" "Kelvarin"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "Kelvarin ${VERSION} setup (${ARCH})"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "Kelvarin"
+VIAddVersionKey "LegalCopyright" "${COPYRIGHT}"
 
 Var Mode            ; "product" or "trial"
 Var Installed       ; version of the installation in this bitness's view, or empty
 Var InstalledDir    ; its folder
-Var OwnControls     ; 1 when this setup put the imaging control in and registered it
+Var SystemDir       ; the system directory this bitness's files go to
+Var ForeignControl  ; the imaging control that is not ours, in the system directory or registered
+Var ProductStart    ; how the product starts TAVON.EXE at log-on, if it does
 Var TavonWasRunning ; 1 when TAVON.EXE was asked to end
+Var Size            ; bytes installed, for the Apps entry
 Var Summary
 
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TITLE "Kelvarin ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Kelvarin (TAVON.EXE) works beside a fax product's virtual fax printer. For each document printed to the fax printer it merges the pages, in order, into one multi-page fax image and hands it to the product's fax scheduler or its fax interface.$\r$\n$\r$\nThis setup looks for the fax product and adds Kelvarin beside it. On a machine without the product it installs a trial: Kelvarin with stand-ins of the product's parts.$\r$\n$\r$\nClick Next to continue."
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_HEADER_TEXT "Licence terms"
+!define MUI_PAGE_HEADER_SUBTEXT "Please read the licence terms of Kelvarin."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "If you accept the licence terms, click I Agree to continue. You must accept them to install Kelvarin."
 !insertmacro MUI_PAGE_LICENSE "LICENCE.TXT" ; makensis works in the script's folder
 !define MUI_PAGE_CUSTOMFUNCTION_PRE DirectoryPre
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom SummaryShow
+; Its details (what was kept, what was left alone) stay to be read.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Kelvarin now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTavon
 !insertmacro MUI_PAGE_FINISH
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "Kelvarin will be removed from the folder below: what its setup installed there, its log-on start and its Apps entry. The fax product's files and settings, QFSCH.INI and the faxes stay."
-!insertmacro MUI_UNPAGE_CONFIRM
+UninstPage custom un.SummaryShow
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+LangString ^LicenseSubCaption ${LANG_ENGLISH} ": Licence terms"
 
 ; An unsigned little-endian number of BYTES bytes from an open file.
 !macro ReadLittleEndian HANDLE BYTES VAR
@@ -117,7 +136,7 @@ Page custom SummaryShow
 
 ; Functions both the setup and the uninstaller need (NSIS keeps them apart by "un.").
 !macro SharedFunctions UN
-  ; Pushes 1 when the file carries our version resource (CompanyName "Kelvarin"), else 0.
+  ; Pushes 1 when the file carries our version resource (CompanyName ${PUBLISHER}), else 0.
   ; Version numbers prove nothing: a vendor's file may have the same.
   Function ${UN}IsOurs
     Exch $R0
@@ -143,7 +162,7 @@ Page custom SummaryShow
           System::Call 'version::VerQueryValue(p R3, t "\StringFileInfo\$R2$R5\CompanyName", *p .R4, *i .R5) i .R2'
           ${If} $R2 <> 0
             System::Call 'kernel32::lstrcpyn(t .R2, p R4, i ${NSIS_MAX_STRLEN}) p'
-            ${If} $R2 == "Kelvarin"
+            ${If} $R2 == "${PUBLISHER}"
               StrCpy $R1 1
             ${EndIf}
           ${EndIf}
@@ -185,6 +204,51 @@ Page custom SummaryShow
       ${EndIf}
     ${EndIf}
   FunctionEnd
+
+  ; Fails when TAVON.EXE cannot be written: it runs for another user, whose windows
+  ; EndTavon cannot reach. Nothing is replaced or removed half-way then.
+  Function ${UN}CheckTavonFree
+    ${If} ${FileExists} "$INSTDIR\TAVON.EXE"
+      ClearErrors
+      FileOpen $R0 "$INSTDIR\TAVON.EXE" a
+      ${If} ${Errors}
+        StrCpy $R0 "$INSTDIR\TAVON.EXE is in use: Kelvarin runs for another user. Ask them to sign out, or end TAVON.EXE in Task Manager (Users), then run this again."
+        DetailPrint $R0
+        MessageBox MB_OK|MB_ICONSTOP $R0 /SD IDOK
+        SetErrorLevel ${EXIT_FAILED}
+        Abort
+      ${EndIf}
+      FileClose $R0
+    ${EndIf}
+  FunctionEnd
+
+  ; The system directory this bitness's modules go to. A 32-bit process on 64-bit Windows
+  ; that names system32 writes SysWOW64; the pages and the log name that.
+  Function ${UN}FindSystemDir
+    StrCpy $SystemDir $SYSDIR
+    !if "${ARCH}" == "win32"
+      ${If} ${RunningX64}
+        StrCpy $SystemDir "$WINDIR\SysWOW64"
+      ${EndIf}
+    !endif
+  FunctionEnd
+
+  ; Kelvarin 1.0.0 started TAVON.EXE at log-on per account. That value goes from every
+  ; account whose registry is loaded now (the one running this, and those signed in).
+  Function ${UN}RemoveAccountStarts
+    DeleteRegValue HKCU "${RUN_KEY}" "Kelvarin"
+    StrCpy $R0 0
+    ${Do}
+      ClearErrors
+      EnumRegKey $R1 HKU "" $R0
+      ${If} ${Errors}
+      ${OrIf} $R1 == ""
+        ${ExitDo}
+      ${EndIf}
+      DeleteRegValue HKU "$R1\${RUN_KEY}" "Kelvarin"
+      IntOp $R0 $R0 + 1
+    ${Loop}
+  FunctionEnd
 !macroend
 !insertmacro SharedFunctions ""
 !insertmacro SharedFunctions "un."
@@ -217,6 +281,29 @@ FunctionEnd
   Pop ${VAR}
 !macroend
 
+; The log-on start is in the machine's own registry view: on 64-bit Windows the 64-bit
+; one, whose Run key every shell runs; the 32-bit view's is a WOW64 addition.
+!macro MachineRunView
+  !if "${ARCH}" == "win32"
+    ${If} ${RunningX64}
+      SetRegView 64
+    ${EndIf}
+  !endif
+!macroend
+!macro SetupRegView
+  !if "${ARCH}" == "win32"
+    SetRegView default
+  !endif
+!macroend
+; The other bitness's registry view, and back.
+!macro OtherRegView
+  !if "${ARCH}" == "win64"
+    SetRegView 32
+  !else
+    SetRegView 64
+  !endif
+!macroend
+
 ; Stops the setup before it changes anything, with the reason.
 !macro Refuse TEXT
   MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
@@ -224,10 +311,141 @@ FunctionEnd
   Quit
 !macroend
 
+; Stops the setup's work with the reason; .onInstFailed runs.
+!macro Fail CODE TEXT
+  DetailPrint "${TEXT}"
+  MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
+  SetErrorLevel ${CODE}
+  Abort
+!macroend
+
+; Pushes the program a shortcut (.lnk) starts, or "".
+Function ShortcutTarget
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  StrCpy $R4 ""
+  ; IShellLinkW and its IPersistFile
+  System::Call 'ole32::CoCreateInstance(g "{00021401-0000-0000-C000-000000000046}", p 0, i 1, g "{000214F9-0000-0000-C000-000000000046}", *p .R1) i .R2'
+  ${If} $R2 = 0
+    System::Call '$R1->0(g "{0000010B-0000-0000-C000-000000000046}", *p .R3) i .R2'
+    ${If} $R2 = 0
+      System::Call '$R3->5(w R0, i 0) i .R2' ; Load
+      ${If} $R2 = 0
+        System::Call '$R1->3(w .R4, i ${NSIS_MAX_STRLEN}, p 0, i 0) i .R2' ; GetPath
+      ${EndIf}
+      System::Call '$R3->2()'
+    ${EndIf}
+    System::Call '$R1->2()'
+  ${EndIf}
+  StrCpy $R0 $R4
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; Sets $ProductStart when the product starts $INSTDIR\TAVON.EXE at log-on itself: by a Run
+; value of its own or a shortcut in a Startup folder.
+Function FindProductStart
+  StrCpy $ProductStart ""
+  !macro RunValueNaming ROOT ROOT_NAME
+    StrCpy $R0 0
+    ${Do}
+      ClearErrors
+      EnumRegValue $R1 ${ROOT} "${RUN_KEY}" $R0
+      ${If} ${Errors}
+      ${OrIf} $R1 == ""
+        ${ExitDo}
+      ${EndIf}
+      IntOp $R0 $R0 + 1
+      ReadRegStr $R2 ${ROOT} "${RUN_KEY}" $R1
+      System::Call 'shlwapi::StrStrIW(w R2, w "$INSTDIR\TAVON.EXE") p .R3'
+      ${If} $R1 != "Kelvarin"
+      ${AndIf} $R3 != 0
+        StrCpy $ProductStart 'the value "$R1" under ${ROOT_NAME}\${RUN_KEY}'
+      ${EndIf}
+    ${Loop}
+  !macroend
+  !insertmacro RunValueNaming HKLM HKEY_LOCAL_MACHINE
+  ${If} ${RunningX64}
+    !insertmacro OtherRegView
+    !insertmacro RunValueNaming HKLM HKEY_LOCAL_MACHINE
+    !insertmacro SetupRegView
+    !if "${ARCH}" == "win64"
+      SetRegView 64
+    !endif
+  ${EndIf}
+  !insertmacro RunValueNaming HKCU HKEY_CURRENT_USER
+
+  System::Call 'ole32::CoInitialize(p 0)'
+  !macro StartupShortcutNaming CONTEXT
+    SetShellVarContext ${CONTEXT}
+    ClearErrors
+    FindFirst $R0 $R1 "$SMSTARTUP\*.lnk"
+    ${Do}
+      ${If} ${Errors}
+      ${OrIf} $R1 == ""
+        ${ExitDo}
+      ${EndIf}
+      Push "$SMSTARTUP\$R1"
+      Call ShortcutTarget
+      Pop $R2
+      ${If} $R2 == "$INSTDIR\TAVON.EXE"
+        StrCpy $ProductStart "the shortcut $SMSTARTUP\$R1"
+      ${EndIf}
+      FindNext $R0 $R1
+    ${Loop}
+    FindClose $R0
+  !macroend
+  !insertmacro StartupShortcutNaming current
+  !insertmacro StartupShortcutNaming all
+  SetShellVarContext current
+  System::Call 'ole32::CoUninitialize()'
+FunctionEnd
+
+; Sets $ForeignControl to the imaging control's files that are not ours, in the system
+; directory or registered: ZEP.EXE replaces and registers none of them, nor does the setup.
+Function FindForeignControl
+  StrCpy $ForeignControl ""
+  ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
+  ${ForEach} $1 0 2 + 1
+    ${Select} $1
+      ${Case} 0
+        StrCpy $2 "$SystemDir\IMOCX32.OCX"
+      ${Case} 1
+        StrCpy $2 "$SystemDir\IMTWAIN3.OCX"
+      ${CaseElse}
+        StrCpy $2 $0
+    ${EndSelect}
+    ${If} $2 != ""
+    ${AndIf} ${FileExists} $2
+      !insertmacro IsOurs "" $2 $3
+      ${If} $3 == 0
+        ${If} $ForeignControl != ""
+          StrCpy $ForeignControl "$ForeignControl, "
+        ${EndIf}
+        StrCpy $ForeignControl "$ForeignControl$2"
+      ${EndIf}
+    ${EndIf}
+  ${Next}
+FunctionEnd
+
 Function .onInit
   !if "${ARCH}" == "win64"
     SetRegView 64
   !endif
+  Call FindSystemDir
+  ; NSIS takes /D= only last and unquoted; a quoted one would be passed over in silence.
+  StrCpy $0 $CMDLINE
+  StrCpy $1 '"/D='
+  System::Call 'shlwapi::StrStrIW(w r0, w r1) p .r0'
+  ${If} $0 != 0
+    !insertmacro Refuse 'The folder was not taken: /D= must come last on the command line and without quotes, even when the folder has blanks (setup.exe /S /D=C:\Program Files\Kelvarin).'
+  ${EndIf}
   StrCpy $0 $INSTDIR ; the /D= folder, or the default
   !insertmacro StripSlash $0
 
@@ -280,6 +498,7 @@ Function .onInit
       !insertmacro Refuse "The fax product in $1 is not ${ARCH}: its ORVIKCTR.DLL cannot be loaded by this setup's TAVON.EXE. Use the setup of the product's bitness (Kelvarin-${VERSION}-${OTHER_ARCH}-setup.exe)."
     ${EndIf}
     StrCpy $INSTDIR $1 ; TAVON.EXE works beside the product's ORVIKCTR.DLL, nowhere else
+    Call FindProductStart
   ${ElseIf} $Installed != ""
   ${AndIf} $0 == "${TRIAL_DIR}"
     StrCpy $INSTDIR $InstalledDir
@@ -292,6 +511,9 @@ Function .onInit
   ${AndIf} $INSTDIR != $InstalledDir
     !insertmacro Refuse "Kelvarin is installed in $InstalledDir; this setup would install it in $INSTDIR. Uninstall Kelvarin first to move it."
   ${EndIf}
+  ${If} $Mode == trial
+    Call FindForeignControl
+  ${EndIf}
 FunctionEnd
 
 Function DirectoryPre
@@ -302,13 +524,72 @@ Function DirectoryPre
   ${EndIf}
 FunctionEnd
 
+; Pushes why the trial cannot go into $INSTDIR, or "": the printer (as the user who
+; prints) writes its spool there and the scheduler its outbox, which standard users
+; cannot do in the programs' and the system's folders.
+Function TrialFolderProblem
+  Push ""
+  !macro Under FOLDER
+    StrLen $R0 "${FOLDER}\"
+    StrCpy $R1 "$INSTDIR\" $R0
+    ${If} $R1 == "${FOLDER}\"
+      Pop $R1
+      Push "$INSTDIR is in ${FOLDER}, which standard users cannot write, and the trial keeps the printer's spool and the faxes in its folder. Choose a folder such as ${TRIAL_DIR}."
+    ${EndIf}
+  !macroend
+  !insertmacro Under $PROGRAMFILES
+  !insertmacro Under $PROGRAMFILES64
+  !insertmacro Under $WINDIR
+FunctionEnd
+
+Function DirectoryLeave
+  Call TrialFolderProblem
+  Pop $0
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION $0
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Pushes 1 when $INSTDIR holds a TAVON.EXE that is not ours (the product's), else 0.
+Function HasOriginalTavon
+  Push 0
+  ${If} ${FileExists} "$INSTDIR\TAVON.EXE"
+    !insertmacro IsOurs "" "$INSTDIR\TAVON.EXE" $R0
+    ${If} $R0 == 0
+      Pop $R0
+      Push 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Function SummaryShow
+  Call HasOriginalTavon
+  Pop $1
+  ${If} $1 == 1
+    StrCpy $1 "replaces the product's TAVON.EXE in $INSTDIR with Kelvarin's; the product's own is kept, byte for byte, as $INSTDIR\${ORIGINAL} and put back when Kelvarin is uninstalled"
+  ${Else}
+    StrCpy $1 "adds TAVON.EXE to $INSTDIR"
+  ${EndIf}
+  ${If} $ProductStart == ""
+    StrCpy $2 "starts TAVON.EXE at log-on for all users (HKEY_LOCAL_MACHINE\${RUN_KEY})"
+  ${Else}
+    StrCpy $2 "adds no start at log-on: the product already starts TAVON.EXE with $ProductStart"
+  ${EndIf}
   ${If} $Mode == product
-    !insertmacro MUI_HEADER_TEXT "Ready to install beside the fax product" "The product's own files and settings stay as they are."
-    StrCpy $Summary "The fax product is installed: ${SETTINGS} names $INSTDIR\ as its program directory, which holds its ORVIKCTR.DLL.$\r$\n$\r$\nThe setup adds TAVON.EXE and ${UNINSTALLER} to $INSTDIR, starts TAVON.EXE at log-on and adds Kelvarin to Apps. It writes, registers, replaces and removes nothing of the product's: its settings file, its files and its imaging control stay exactly as they are, now and when Kelvarin is uninstalled."
+    !insertmacro MUI_HEADER_TEXT "Ready to install beside the fax product" "The product's settings, its other files and its imaging control stay as they are."
+    StrCpy $Summary "The fax product is installed: ${SETTINGS} names $INSTDIR\ as its program directory, which holds its ORVIKCTR.DLL. The setup:$\r$\n$\r$\n- $1;$\r$\n- adds the uninstaller $INSTDIR\${UNINSTALLER} and the entry Kelvarin in Settings, Apps;$\r$\n- $2.$\r$\n$\r$\nNothing else of the product's is written, registered, replaced or removed: its settings file, its other files and its imaging control stay as they are."
   ${Else}
     !insertmacro MUI_HEADER_TEXT "Ready to install the trial" "No fax product was found on this machine."
-    StrCpy $Summary "The setup installs Kelvarin with stand-ins of the fax product's parts, for trying it:$\r$\n$\r$\n$INSTDIR: TAVON.EXE, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE and the imaging control$\r$\nC:\FAX\ADMIN and C:\FAX\USERS\0001 (the private directory)$\r$\n${SETTINGS} with ProgDir=$INSTDIR\ (the rest of an existing one is kept)$\r$\n$SYSDIR: the imaging control, registered by ZEP.EXE$\r$\n$\r$\nTAVON.EXE starts at log-on. Do not use the trial on a machine that is to get the fax product."
+    ${If} $ForeignControl == ""
+      StrCpy $3 "$SystemDir: the imaging control IMOCX32.OCX and IMTWAIN3.OCX, put there and registered by ZEP.EXE"
+    ${Else}
+      StrCpy $3 "$SystemDir: nothing. An imaging control that is not Kelvarin's is there or registered ($ForeignControl): it stays as it is, and neither the setup nor ZEP.EXE puts Kelvarin's in or registers it"
+    ${EndIf}
+    StrCpy $Summary "The setup installs Kelvarin with stand-ins of the fax product's parts, for trying it:$\r$\n$\r$\n- $INSTDIR: TAVON.EXE, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE, the imaging control and the uninstaller ${UNINSTALLER};$\r$\n- C:\FAX\ADMIN and C:\FAX\USERS\0001 (the private directory);$\r$\n- ${SETTINGS} with ProgDir=$INSTDIR\ (the rest of an existing one is kept);$\r$\n- $3;$\r$\n- the entry Kelvarin in Settings, Apps.$\r$\n$\r$\nIt also $2. Do not use the trial on a machine that is to get the fax product."
+    ${If} $1 != "adds TAVON.EXE to $INSTDIR"
+      StrCpy $Summary "$Summary It $1."
+    ${EndIf}
   ${EndIf}
   ${If} $Installed != ""
     StrCpy $Summary "$Summary$\r$\n$\r$\nKelvarin $Installed is installed there and will be replaced by ${VERSION}."
@@ -344,66 +625,103 @@ Function InstallTrial
     WriteINIStr "${SETTINGS}" "Quilfa" "User" "0001"
   ${EndIf}
 
-  ; An imaging control that is not ours, in the system directory or registered, stays
-  ; as it is: ZEP.EXE would replace it and register ours over it.
-  StrCpy $OwnControls 1
-  ${If} ${FileExists} "$SYSDIR\IMOCX32.OCX"
-    !insertmacro IsOurs "" "$SYSDIR\IMOCX32.OCX" $1
-    IntOp $OwnControls $OwnControls & $1
-  ${EndIf}
-  ${If} ${FileExists} "$SYSDIR\IMTWAIN3.OCX"
-    !insertmacro IsOurs "" "$SYSDIR\IMTWAIN3.OCX" $1
-    IntOp $OwnControls $OwnControls & $1
-  ${EndIf}
-  ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
-  ${If} $0 != ""
-  ${AndIf} ${FileExists} $0
-    !insertmacro IsOurs "" $0 $1
-    IntOp $OwnControls $OwnControls & $1
-  ${EndIf}
-  ${If} $OwnControls = 0
-    DetailPrint "An imaging control that is not Kelvarin's is in $SYSDIR or registered: it stays as it is"
+  ${If} $ForeignControl != ""
+    DetailPrint "An imaging control that is not Kelvarin's is in $SystemDir or registered ($ForeignControl): it stays as it is"
     Return
   ${EndIf}
-  DetailPrint "Registering the imaging control with ZEP.EXE"
+  DetailPrint "Registering the imaging control in $SystemDir with ZEP.EXE"
   ClearErrors
   ExecWait '"$INSTDIR\ZEP.EXE" /RTAVON' $0
   ${If} ${Errors}
   ${OrIf} $0 <> 0
-    StrCpy $0 "ZEP.EXE could not register the imaging control (see $INSTDIR\ZEP.LOG)"
-    DetailPrint $0
-    MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
-    SetErrorLevel ${EXIT_FAILED}
-    Abort
+    !insertmacro Fail ${EXIT_FAILED} "ZEP.EXE could not register the imaging control (see $INSTDIR\ZEP.LOG)"
   ${EndIf}
 FunctionEnd
 
-; The trial replaces no file that is not Kelvarin's: the folder may hold what is left of
-; the product.
+; The trial replaces no file that is not Kelvarin's (the folder may hold what is left of
+; the product) and goes nowhere standard users cannot write.
 Function CheckTrialFolder
+  Call TrialFolderProblem
+  Pop $0
+  ${If} $0 != ""
+    !insertmacro Fail ${EXIT_REFUSED} $0
+  ${EndIf}
   !macro CheckStandIn NAME
     ${If} ${FileExists} "$INSTDIR\${NAME}"
       !insertmacro IsOurs "" "$INSTDIR\${NAME}" $0
       ${If} $0 == 0
-        StrCpy $0 "$INSTDIR\${NAME} is not Kelvarin's: the trial would replace it. Choose another folder, or install the fax product first."
-        DetailPrint $0
-        MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
-        SetErrorLevel ${EXIT_REFUSED}
-        Abort
+        !insertmacro Fail ${EXIT_REFUSED} "$INSTDIR\${NAME} is not Kelvarin's: the trial would replace it. Choose another folder, or install the fax product first."
       ${EndIf}
     ${EndIf}
   !macroend
   !insertmacro StandIns CheckStandIn
 FunctionEnd
 
+; The product's own TAVON.EXE is kept, whole and on the disk, before ours replaces it. A
+; copy kept earlier is never replaced: a TAVON.EXE that is not ours beside it is refused.
+Function KeepOriginalTavon
+  Call HasOriginalTavon
+  Pop $0
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  ${If} ${FileExists} "$INSTDIR\${ORIGINAL}"
+    !insertmacro Fail ${EXIT_REFUSED} "$INSTDIR\TAVON.EXE is not Kelvarin's, and $INSTDIR\${ORIGINAL} holds the TAVON.EXE an earlier Kelvarin setup kept. Keep the one the product needs as TAVON.EXE, move the other out of the folder, then run this again."
+  ${EndIf}
+  StrCpy $1 "$INSTDIR\${ORIGINAL}.part"
+  System::Call 'kernel32::CopyFileW(w "$INSTDIR\TAVON.EXE", w r1, i 0) i .r0'
+  ${If} $0 <> 0
+    ; GENERIC_WRITE, OPEN_EXISTING: flushed before the name says it is whole
+    System::Call 'kernel32::CreateFileW(w r1, i 0x40000000, i 0, p 0, i 3, i 0, p 0) p .r2'
+    System::Call 'kernel32::FlushFileBuffers(p r2) i .r0'
+    System::Call 'kernel32::CloseHandle(p r2)'
+  ${EndIf}
+  ${If} $0 <> 0
+    System::Call 'kernel32::MoveFileExW(w r1, w "$INSTDIR\${ORIGINAL}", i ${MOVEFILE_REPLACE_WRITE_THROUGH}) i .r0'
+  ${EndIf}
+  ${If} $0 = 0
+    Delete $1
+    !insertmacro Fail ${EXIT_FAILED} "The product's TAVON.EXE could not be kept as $INSTDIR\${ORIGINAL}; nothing was replaced."
+  ${EndIf}
+  DetailPrint "The product's TAVON.EXE is kept as $INSTDIR\${ORIGINAL}"
+FunctionEnd
+
+; Adds the size of a file to $Size.
+Function AddSize
+  Exch $R0
+  Push $R1
+  ClearErrors
+  FileOpen $R1 $R0 r
+  ${IfNot} ${Errors}
+    FileSeek $R1 0 END $R0
+    FileClose $R1
+    IntOp $Size $Size + $R0
+  ${EndIf}
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
+!macro AddSize FILE
+  Push "${FILE}"
+  Call AddSize
+!macroend
+
+; The program, as the user signed in to this desktop: through the shell, not elevated
+; with the setup, so it answers the printer and writes files as that user.
+Function StartTavonAsUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\TAVON.EXE"'
+FunctionEnd
+
 Section "Kelvarin"
   ${If} $Mode == product
-    DetailPrint "Fax product found in $INSTDIR: adding TAVON.EXE beside it; nothing of the product's is changed"
+    DetailPrint "Fax product found in $INSTDIR: adding TAVON.EXE beside it"
   ${Else}
     DetailPrint "No fax product found: installing the trial into $INSTDIR"
     Call CheckTrialFolder
   ${EndIf}
   Call EndTavon
+  Call CheckTavonFree
+  Call KeepOriginalTavon
   SetOutPath "$INSTDIR"
   File "${STAGE}\TAVON.EXE"
   ; Earlier setups' uninstaller, replaced by this one (never the product's: not ours).
@@ -413,16 +731,46 @@ Section "Kelvarin"
       Delete "$INSTDIR\UNINSTALL.EXE"
     ${EndIf}
   ${EndIf}
-  StrCpy $OwnControls 0
   ${If} $Mode == trial
     Call InstallTrial
   ${EndIf}
 
-  WriteRegStr HKCU "${RUN_KEY}" "Kelvarin" '"$INSTDIR\TAVON.EXE"'
+  Call RemoveAccountStarts
+  ${If} $Installed != ""
+    ${VersionCompare} $Installed "${MACHINE_START_SINCE}" $0
+    ${If} $0 == 2
+      DetailPrint "Kelvarin $Installed started TAVON.EXE at log-on for each account; that start is removed for the accounts signed in now. An account not signed in keeps it: the second start at its log-on ends at once."
+    ${EndIf}
+  ${EndIf}
+  !insertmacro MachineRunView
+  ${If} $ProductStart == ""
+    WriteRegStr HKLM "${RUN_KEY}" "Kelvarin" '"$INSTDIR\TAVON.EXE"'
+  ${Else}
+    DeleteRegValue HKLM "${RUN_KEY}" "Kelvarin"
+    DetailPrint "The fax product starts TAVON.EXE at log-on ($ProductStart): Kelvarin adds no start of its own"
+  ${EndIf}
+  !insertmacro SetupRegView
+
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Kelvarin ${VERSION} (${ARCH})"
+  StrCpy $Size 0
+  !insertmacro AddSize "$INSTDIR\TAVON.EXE"
+  !insertmacro AddSize "$INSTDIR\${UNINSTALLER}"
+  ${If} $Mode == trial
+    !macro AddStandInSize NAME
+      !insertmacro AddSize "$INSTDIR\${NAME}"
+    !macroend
+    !insertmacro StandIns AddStandInSize
+    ${If} $ForeignControl == ""
+      !insertmacro AddSize "$SystemDir\IMOCX32.OCX"
+      !insertmacro AddSize "$SystemDir\IMTWAIN3.OCX"
+    ${EndIf}
+  ${EndIf}
+  IntOp $Size $Size + 1023
+  IntOp $Size $Size / 1024
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Kelvarin"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kelvarin"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $Size ; KiB
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\TAVON.EXE"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
@@ -433,14 +781,12 @@ Section "Kelvarin"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$SYSDIR\cmd.exe" /d /c copy /y "$INSTDIR\${UNINSTALLER}" "%TEMP%\${UNINSTALLER}" >nul && "%TEMP%\${UNINSTALLER}" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  ; What the uninstaller removes: the trial's stand-ins, and the imaging control only
-  ; when this setup put it in.
+  ; Whether the uninstaller removes the trial's stand-ins.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "KelvarinMode" $Mode
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "KelvarinOwnsControl" $OwnControls
 
   ${If} $TavonWasRunning == 1
     DetailPrint "Starting Kelvarin again"
-    Exec '"$INSTDIR\TAVON.EXE"'
+    Call StartTavonAsUser
   ${EndIf}
 SectionEnd
 
@@ -448,14 +794,14 @@ Function .onInstFailed
   ; What was running before runs again, as far as it is there.
   ${If} $TavonWasRunning == 1
   ${AndIf} ${FileExists} "$INSTDIR\TAVON.EXE"
-    Exec '"$INSTDIR\TAVON.EXE"'
+    Call StartTavonAsUser
   ${EndIf}
 FunctionEnd
 
 Function StartTavon
   FindWindow $0 "${TAVON_CLASS}"
   ${If} $0 = 0
-    Exec '"$INSTDIR\TAVON.EXE"'
+    Call StartTavonAsUser
   ${EndIf}
 FunctionEnd
 
@@ -463,6 +809,35 @@ Function un.onInit
   !if "${ARCH}" == "win64"
     SetRegView 64
   !endif
+  Call un.FindSystemDir
+  ReadRegStr $Mode HKLM "${UNINSTALL_KEY}" "KelvarinMode"
+FunctionEnd
+
+Function un.SummaryShow
+  ${If} ${FileExists} "$INSTDIR\${ORIGINAL}"
+    StrCpy $1 "TAVON.EXE, Kelvarin's, replaced by the product's own TAVON.EXE that the setup kept as ${ORIGINAL}"
+  ${Else}
+    StrCpy $1 "TAVON.EXE"
+  ${EndIf}
+  ${If} $Mode == product
+    StrCpy $Summary "Kelvarin is removed from beside the fax product:$\r$\n$\r$\n- $INSTDIR: $1, and ${UNINSTALLER};$\r$\n- the start of TAVON.EXE at log-on, and the entry Kelvarin in Settings, Apps.$\r$\n$\r$\nThe fax product's other files, its imaging control, ${SETTINGS} and the faxes stay."
+  ${Else}
+    !insertmacro IsOurs "un." "$SystemDir\IMOCX32.OCX" $2
+    ${If} $2 == 1
+      StrCpy $2 "- $SystemDir: the imaging control IMOCX32.OCX and IMTWAIN3.OCX, Kelvarin's, unregistered;$\r$\n"
+    ${Else}
+      StrCpy $2 ""
+    ${EndIf}
+    StrCpy $Summary "The trial of Kelvarin is removed:$\r$\n$\r$\n- $INSTDIR: $1, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE and ZEP.LOG, the imaging control and ${UNINSTALLER}; the folder itself when nothing else is left in it;$\r$\n$2- C:\FAX\ADMIN and C:\FAX\USERS\0001 when they are empty;$\r$\n- the start of TAVON.EXE at log-on, and the entry Kelvarin in Settings, Apps.$\r$\n$\r$\n${SETTINGS}, the faxes (outbox, the private directory) and any file that is not Kelvarin's stay."
+  ${EndIf}
+  !insertmacro MUI_HEADER_TEXT "Uninstall Kelvarin ${VERSION}" "What goes and what stays."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 100% $Summary
+  Pop $0
+  GetDlgItem $0 $HWNDPARENT 1
+  SendMessage $0 ${WM_SETTEXT} 0 "STR:&Uninstall"
+  nsDialogs::Show
 FunctionEnd
 
 ; The uninstaller's own file. It normally runs from a copy in %TEMP% (NSIS's own, or the
@@ -478,26 +853,62 @@ Function un.RemoveSelf
   ${EndIf}
 FunctionEnd
 
-; Removes what the setup recorded it installed. Leaves the settings file and the faxes
-; (outbox\, the private directory); of the trial's files, only those still ours.
+; The imaging control goes only where it is ours: our files in the system directory, the
+; class unregistered only while it names our file.
+Function un.RemoveControls
+  !insertmacro IsOurs "un." "$SystemDir\IMOCX32.OCX" $0
+  ${If} $0 == 1
+    ReadRegStr $1 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
+    ${If} $1 == "$SYSDIR\IMOCX32.OCX"
+    ${OrIf} $1 == "$SystemDir\IMOCX32.OCX"
+      UnRegDLL "$SystemDir\IMOCX32.OCX"
+    ${EndIf}
+    Delete "$SystemDir\IMOCX32.OCX"
+  ${EndIf}
+  !insertmacro IsOurs "un." "$SystemDir\IMTWAIN3.OCX" $0
+  ${If} $0 == 1
+    Delete "$SystemDir\IMTWAIN3.OCX"
+  ${EndIf}
+FunctionEnd
+
+; Ours goes; the product's own TAVON.EXE, kept by the setup, comes back in its place. A
+; TAVON.EXE that is not ours (the product put its own back since) stays, and so does the
+; kept copy.
+Function un.RestoreTavon
+  ${If} ${FileExists} "$INSTDIR\TAVON.EXE"
+    !insertmacro IsOurs "un." "$INSTDIR\TAVON.EXE" $0
+    ${If} $0 == 0
+      DetailPrint "$INSTDIR\TAVON.EXE is not Kelvarin's: it stays"
+      Return
+    ${EndIf}
+  ${EndIf}
+  ${IfNot} ${FileExists} "$INSTDIR\${ORIGINAL}"
+    Delete "$INSTDIR\TAVON.EXE"
+    Return
+  ${EndIf}
+  System::Call 'kernel32::MoveFileExW(w "$INSTDIR\${ORIGINAL}", w "$INSTDIR\TAVON.EXE", i ${MOVEFILE_REPLACE_WRITE_THROUGH}) i .r0'
+  ${If} $0 = 0
+    StrCpy $0 "The product's TAVON.EXE could not be put back from $INSTDIR\${ORIGINAL}. Run the uninstall again."
+    DetailPrint $0
+    MessageBox MB_OK|MB_ICONSTOP $0 /SD IDOK
+    SetErrorLevel ${EXIT_FAILED}
+    Abort
+  ${EndIf}
+  DetailPrint "The product's own TAVON.EXE is back in $INSTDIR"
+FunctionEnd
+
+; Removes what the setup installed. Leaves the settings file and the faxes (outbox\, the
+; private directory); of the trial's files, only those still ours.
 Section "Uninstall"
   Call un.EndTavon
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "KelvarinMode"
-  ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "KelvarinOwnsControl"
-  DeleteRegValue HKCU "${RUN_KEY}" "Kelvarin"
+  Call un.CheckTavonFree
+  !insertmacro MachineRunView
+  DeleteRegValue HKLM "${RUN_KEY}" "Kelvarin"
+  !insertmacro SetupRegView
+  Call un.RemoveAccountStarts
 
-  ${If} $0 == trial
-    ${If} $1 = 1
-      !macro RemoveControl NAME
-        !insertmacro IsOurs "un." "$SYSDIR\${NAME}" $2
-        ${If} $2 == 1
-          UnRegDLL "$SYSDIR\${NAME}"
-          Delete "$SYSDIR\${NAME}"
-        ${EndIf}
-      !macroend
-      !insertmacro RemoveControl IMOCX32.OCX
-      !insertmacro RemoveControl IMTWAIN3.OCX
-    ${EndIf}
+  ${If} $Mode == trial
+    Call un.RemoveControls
     !macro RemoveStandIn NAME
       !insertmacro IsOurs "un." "$INSTDIR\${NAME}" $2
       ${If} $2 == 1
@@ -507,10 +918,10 @@ Section "Uninstall"
     !insertmacro StandIns RemoveStandIn
     Delete "$INSTDIR\ZEP.LOG"
   ${EndIf}
-  Delete "$INSTDIR\TAVON.EXE"
+  Call un.RestoreTavon
   Call un.RemoveSelf
 
-  ${If} $0 == trial
+  ${If} $Mode == trial
     ; Removed only when empty; the working directory cannot be. TAVON.EXE makes ADMIN\TEMP
     ; and USERS beside the PROG in its folder's name, or in its folder when it has none.
     SetOutPath $TEMP

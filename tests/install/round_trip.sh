@@ -1,19 +1,20 @@
 #!/bin/sh
 # The setup on a machine without the fax product, in one fresh prefix, as a user and a
 # deployment tool use it:
-# 1. the trial into /D=C:\APPS\KELVARIN: the layout, QFSCH.INI naming that folder, the
-#    imaging control registered through ZEP.EXE, TAVON.EXE started at log-on, and a
-#    letter printed through it reaching the scheduler the settings name;
+# 1. a folder standard users cannot write, and a quoted /D=, are refused; the trial into
+#    /D=C:\APPS\KELVARIN: the layout, QFSCH.INI naming that folder, the imaging control
+#    registered through ZEP.EXE, the Apps entry, TAVON.EXE started at log-on for the
+#    machine, and a letter printed through it reaching the scheduler the settings name;
 # 2. while TAVON runs: a setup older than the installation and one over the other
-#    bitness's installation are refused and change nothing; an upgrade ends TAVON,
-#    replaces it, registers the control again and starts it again, with exit 0;
+#    bitness's installation are refused and change nothing; an upgrade from a version
+#    that started TAVON per account ends TAVON, replaces it, registers the control
+#    again, moves the start to the machine and starts TAVON again, with exit 0;
 # 3. the Apps entry's quiet uninstall, with TAVON running: everything it installed is
 #    gone when it returns; the settings file and the faxes stay;
 # 4. a settings file of the product's (no product library): kept as it is by the setup
 #    and the uninstaller; a file there that is not ours makes the trial refuse.
 # Usage: round_trip.sh SETUP.EXE PREFIX
 . "$(dirname "$0")/setup_lib.sh"
-version=$(strings -el "$setup" | grep -A1 -x ProductVersion | sed -n 2p)
 programs="TAVON.EXE ORVIKCTR.DLL FAXPRINT.EXE QUEUEMGR.EXE ZEP.EXE IMOCX32.OCX IMTWAIN3.OCX"
 controls="IMOCX32.OCX IMTWAIN3.OCX"
 
@@ -26,10 +27,11 @@ install_checks() {
     for f in $controls; do [ -f "$sysdir/$f" ] || fail "$f not in the system directory ($system)"; done
     registry_has "$clsid\\InprocServer32" || fail "imaging control not registered"
     grep -q "registered IMOCX32.OCX and IMTWAIN3.OCX" "$unix/ZEP.LOG" || fail "ZEP.EXE did not register"
-    "$run" reg query "$run_key" /v Kelvarin | tr -d '\r' | grep -qF "\"$dir\\TAVON.EXE\"" ||
-        fail "TAVON.EXE not started at log-on from $dir"
+    [ "$(started_by "$run_key")" = "\"$dir\\TAVON.EXE\"" ] || fail "TAVON.EXE not started at log-on from $dir"
+    [ -z "$(started_by "$account_run_key")" ] || fail "TAVON.EXE started at log-on per account"
     [ "$(apps_value KelvarinMode)" = trial ] || fail "not recorded as the trial"
-    [ "$(apps_value DisplayVersion)" = "$version" ] || fail "Apps entry names version $(apps_value DisplayVersion)"
+    apps_entry_checks "$unix/$uninstaller" $(for f in $programs; do echo "$unix/$f"; done) \
+        $(for f in $controls; do echo "$sysdir/$f"; done)
 }
 
 # uninstalled DIR: nothing of the setup's is left, the moment the uninstall returned.
@@ -40,7 +42,7 @@ uninstalled() {
     [ ! -e "$drive/FAX" ] || fail "uninstall left $(cd "$drive" && find FAX | tr '\n' ' ')"
     for f in $controls; do [ ! -e "$sysdir/$f" ] || fail "$f left in $system"; done
     ! registry_has "$clsid" || fail "imaging control still registered"
-    ! "$run" reg query "$run_key" /v Kelvarin >/dev/null 2>&1 || fail "log-on start left"
+    [ -z "$(started_by "$run_key")" ] || fail "log-on start left"
     ! registry_has "$uninstall_key" || fail "Apps entry left"
     [ -z "$(tavon_pids)" ] || fail "TAVON.EXE still runs"
     [ -f "$ini" ] || fail "QFSCH.INI removed"
@@ -55,7 +57,22 @@ tavon_serves() {
     done
 }
 
-# 1. The trial where the user asks for it.
+# 1. Folders refused: one standard users cannot write, and a /D= in quotes, which NSIS
+# would pass over. Given as a deployment tool's command line, through cmd.exe (which
+# lays the prefix out, first).
+"$run" cmd /c exit 0
+for folder in '/D=C:\Program Files\Kelvarin' '"/D=C:\Program Files\Kelvarin"'; do
+    # Z: is Wine's drive for the Unix root.
+    printf '@"Z:%s" /S %s\r\n' "$(echo "$setup" | tr / '\\')" "$folder" > "$drive/setup.bat"
+    status=0
+    "$run" cmd /c 'C:\setup.bat' >/dev/null 2>&1 || status=$?
+    [ "$status" = 3 ] || fail "setup /S $folder exited with $status, not 3"
+    ! registry_has "$uninstall_key" && [ ! -e "$drive/FAX" ] && [ ! -e "$drive/Program Files/Kelvarin" ] ||
+        fail "setup /S $folder installed"
+done
+rm "$drive/setup.bat"
+
+# The trial where the user asks for it.
 apps='C:\APPS\KELVARIN'
 prog="$drive/APPS/KELVARIN"
 run_setup 0 "/D=$apps"
@@ -92,7 +109,8 @@ run_setup 3
 [ "$(state)" = "$kept" ] || fail "a refused setup changed files"
 [ "$(tavon_pids)" = "$tavon" ] || fail "a refused setup ended TAVON.EXE"
 
-# An upgrade while TAVON runs.
+# An upgrade while TAVON runs, from a version that started it per account.
+"$run" reg add "$account_run_key" /v Kelvarin /d "\"$apps\\TAVON.EXE\"" /f >/dev/null
 run_setup 0
 install_checks "$apps"
 [ "$(grep -c "registered IMOCX32.OCX and IMTWAIN3.OCX" "$prog/ZEP.LOG")" = 2 ] ||

@@ -9,6 +9,7 @@ export WINEPREFIX=$(cd "$2" && pwd)
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 run="$scripts/wine-run.sh"
 fail() { echo "FAIL: $*" >&2; exit 1; }
+version=$(strings -el "$setup" | grep -A1 -x ProductVersion | sed -n 2p)
 
 # The setup has the program's bitness and works in its views of the system directory
 # and the registry; the other view is the other bitness's.
@@ -24,11 +25,28 @@ ini="$drive/windows/QFSCH.INI"
 sysdir="$drive/windows/$system"
 # The imaging control's class identifier (src/imaging/image_man.h).
 clsid='HKCR\CLSID\{0EABA3C0-D884-101B-8CAE-00006E44AAB2}'
-run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+# The log-on start: per machine, in the machine's own (64-bit) view; earlier versions'
+# per account.
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+account_run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvarin'
 uninstaller=UNINSTALL-KELVARIN.EXE
 
 registry_has() { "$run" reg query "$@" "$view" >/dev/null 2>&1; }
+# The program started at log-on, by Kelvarin's own value under KEY, or nothing.
+started_by() {
+    "$run" reg query "$1" /v Kelvarin /reg:64 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *Kelvarin *REG_SZ *//p'
+}
+# The Apps entry's values a user sees, and the size of FILES... in KiB, rounded up.
+apps_entry_checks() {
+    kib=$(( ($(cat "$@" | wc -c) + 1023) / 1024 ))
+    [ "$(apps_value DisplayName)" = Kelvarin ] || fail "Apps entry named '$(apps_value DisplayName)'"
+    [ "$(apps_value Publisher)" = Kelvarin ] || fail "Apps entry published by '$(apps_value Publisher)'"
+    [ "$(apps_value DisplayVersion)" = "$version" ] || fail "Apps entry names version $(apps_value DisplayVersion)"
+    [ "$(($(apps_value EstimatedSize)))" = "$kib" ] ||
+        fail "Apps entry's size is $(apps_value EstimatedSize) KiB, the files' $kib KiB"
+}
 # A value of the Apps entry, or nothing.
 apps_value() {
     "$run" reg query "$uninstall_key" /v "$1" "$view" 2>/dev/null | tr -d '\r' |
