@@ -295,14 +295,6 @@ FunctionEnd
     SetRegView default
   !endif
 !macroend
-; The other bitness's registry view, and back.
-!macro OtherRegView
-  !if "${ARCH}" == "win64"
-    SetRegView 32
-  !else
-    SetRegView 64
-  !endif
-!macroend
 
 ; Stops the setup before it changes anything, with the reason.
 !macro Refuse TEXT
@@ -371,14 +363,18 @@ Function FindProductStart
     ${Loop}
   !macroend
   !insertmacro RunValueNaming HKLM HKEY_LOCAL_MACHINE
-  ${If} ${RunningX64}
-    !insertmacro OtherRegView
+  ; The product's own setup may have written the other view.
+  !if "${ARCH}" == "win64"
+    SetRegView 32
     !insertmacro RunValueNaming HKLM HKEY_LOCAL_MACHINE
-    !insertmacro SetupRegView
-    !if "${ARCH}" == "win64"
+    SetRegView 64
+  !else
+    ${If} ${RunningX64}
       SetRegView 64
-    !endif
-  ${EndIf}
+      !insertmacro RunValueNaming HKLM HKEY_LOCAL_MACHINE
+      SetRegView default
+    ${EndIf}
+  !endif
   !insertmacro RunValueNaming HKCU HKEY_CURRENT_USER
 
   System::Call 'ole32::CoInitialize(p 0)'
@@ -411,27 +407,22 @@ FunctionEnd
 ; directory or registered: ZEP.EXE replaces and registers none of them, nor does the setup.
 Function FindForeignControl
   StrCpy $ForeignControl ""
-  ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
-  ${ForEach} $1 0 2 + 1
-    ${Select} $1
-      ${Case} 0
-        StrCpy $2 "$SystemDir\IMOCX32.OCX"
-      ${Case} 1
-        StrCpy $2 "$SystemDir\IMTWAIN3.OCX"
-      ${CaseElse}
-        StrCpy $2 $0
-    ${EndSelect}
-    ${If} $2 != ""
-    ${AndIf} ${FileExists} $2
-      !insertmacro IsOurs "" $2 $3
-      ${If} $3 == 0
+  !macro ForeignControlFile FILE
+    ${If} ${FILE} != ""
+    ${AndIf} ${FileExists} ${FILE}
+      !insertmacro IsOurs "" ${FILE} $1
+      ${If} $1 == 0
         ${If} $ForeignControl != ""
           StrCpy $ForeignControl "$ForeignControl, "
         ${EndIf}
-        StrCpy $ForeignControl "$ForeignControl$2"
+        StrCpy $ForeignControl "$ForeignControl${FILE}"
       ${EndIf}
     ${EndIf}
-  ${Next}
+  !macroend
+  !insertmacro ForeignControlFile "$SystemDir\IMOCX32.OCX"
+  !insertmacro ForeignControlFile "$SystemDir\IMTWAIN3.OCX"
+  ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
+  !insertmacro ForeignControlFile $0
 FunctionEnd
 
 Function .onInit
