@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/class_server.h"
 #include "base/text_conversion.h"
 #include "class_factory.h"
 #include "image_control.h"
@@ -21,6 +22,14 @@ LONG SetValue(HKEY key, const wchar_t* name, const std::wstring& value)
 {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// Empty when the name does not fit.
+std::wstring ThisLibraryPath()
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameW(ThisLibrary, path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length);
 }
 
 }  // namespace
@@ -51,9 +60,8 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 {
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(ThisLibrary, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    std::wstring path = ThisLibraryPath();
+    if (path.empty())
         return SELFREG_E_CLASS;
     HKEY server = nullptr;
     std::wstring key = kClassKey + L"\\InprocServer32";
@@ -68,6 +76,15 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
+    // Another file registered under the class (another maker's control) keeps its
+    // registration: an uninstaller unregisters the file it installed, whatever is
+    // registered now.
+    std::wstring path = ThisLibraryPath();
+    if (path.empty())
+        return SELFREG_E_CLASS;
+    std::wstring registered = InprocServerFile(kImageManClassText);
+    if (registered.empty() || !SameFile(registered, path))
+        return S_OK;
     LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey.c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }

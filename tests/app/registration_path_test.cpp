@@ -77,7 +77,9 @@ TEST_F(RegistrationPath, EitherControlFileMissingIsEnough)
     for (const char* present : {"IMOCX32.OCX", "IMTWAIN3.OCX"}) {
         RemoveControlFiles();
         DeleteFileA((progDir + "\\ZEP.LOG").c_str());
-        WriteFileText(SystemDirectory() + "\\" + present, "present");
+        // Ours: the tool leaves another maker's file alone and says so in a box.
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\" + present).c_str(),
+                              (SystemDirectory() + "\\" + present).c_str(), FALSE));
         RunningProgram tavon(Tavon(" x"));
         EXPECT_EQ(tavon.Wait(), 0) << present;
         EXPECT_EQ(ZepCommandLine(), "\"" + progDir + "\\ZEP\" /RTAVON x") << "only " << present;
