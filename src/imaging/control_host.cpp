@@ -4,6 +4,7 @@
 
 #include <olectl.h>
 
+#include "base/class_server.h"
 #include "base/message_text.h"
 #include "base/text_conversion.h"
 #include "product/imaging_control.h"
@@ -29,9 +30,31 @@ bool RegisteredForTheOtherBitness()
 
 std::string OtherBits() { return std::to_string(kProgramBits == 32 ? 64 : 32); }
 
+// The system directory's control, or empty.
+std::wstring SystemControl()
+{
+    wchar_t system[MAX_PATH + 1] = {};
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring()
+                                             : std::wstring(system, length) + L"\\IMOCX32.OCX";
+}
+
 std::string CreationFailure(HRESULT status, bool keyed)
 {
     std::string bits = std::to_string(kProgramBits);
+    // The program checked the system directory's control at start; COM loads whichever
+    // file the class names.
+    std::wstring registered = InprocServerFile(kImageManClassText);
+    std::wstring system = SystemControl();
+    if (!registered.empty() && !system.empty() && !SameFile(registered, system)) {
+        std::string ours = ToAnsi(system).text;
+        return kControl + " is registered to " + ToAnsi(registered).text +
+               ", not to the system directory's " + ours + ", and cannot be created (" +
+               StatusText(status) +
+               "). Register the system directory's control with the fax product's "
+               "registration tool ZEP.EXE, or with regsvr32 \"" +
+               ours + "\".";
+    }
     if (status == CLASS_E_NOTLICENSED && keyed)
         return kControl +
                " refused this program's runtime licence key. Build the program with the key of "
