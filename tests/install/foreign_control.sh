@@ -5,8 +5,9 @@
 #    nothing, says why in its log and on stderr, and exits with 3 once its box is closed;
 # 2. a file of either control's name in the system directory that is not ours: the same,
 #    and that file stays byte for byte;
-# 3. on a clean system directory it installs and registers ours; unregistering ours then
-#    leaves a registration of the other maker's file alone, and removes one of its own.
+# 3. on a clean system directory it installs and registers ours; unregistering ours
+#    removes that registration, under either name of the file, and leaves one of the
+#    other maker's file alone.
 # Usage: foreign_control.sh SETUP.EXE PREFIX ZEP.EXE IMOCX32.OCX IMTWAIN3.OCX VENDOR_IMOCX32.OCX
 # (the setup's name gives the tree's bitness: its system directory and registry view)
 . "$(dirname "$0")/setup_lib.sh"
@@ -79,11 +80,12 @@ rm -f "$log"
 "$run" 'C:\KELVARIN\ZEP.EXE' /RTAVON || fail "ZEP failed on a clean system directory: $(cat "$log")"
 for f in IMOCX32.OCX IMTWAIN3.OCX; do cmp -s "$folder/$f" "$sysdir/$f" || fail "ZEP did not install $f"; done
 case "$(registered)" in *'\IMOCX32.OCX') ;; *) fail "ZEP did not register IMOCX32.OCX: $(registered)" ;; esac
+# Unregistered by the name the host gives the tree's system directory: for the 32-bit
+# tree syswow64, which ZEP, a 32-bit program, calls system32.
 ours="C:\\windows\\$system\\IMOCX32.OCX"
+regsvr32 /u "$ours"
+! registry_has "$clsid" || fail "unregistering ours left its registration: $(registered)"
 regsvr32 "$other"
 regsvr32 /u "$ours"
 [ "$(registered)" = "$other" ] || fail "unregistering ours removed the other maker's registration: $(registered)"
-regsvr32 "$ours"
-regsvr32 /u "$ours"
-! registry_has "$clsid" || fail "unregistering ours left its registration: $(registered)"
 echo "PASS"
