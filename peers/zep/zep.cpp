@@ -13,6 +13,7 @@
 
 #include "base/class_server.h"
 #include "base/module_path.h"
+#include "base/system_directory.h"
 #include "base/text_conversion.h"
 #include "product/imaging_control.h"
 
@@ -86,14 +87,15 @@ bool Absent(const std::wstring& file)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The first control file that is not ours: in the system directory under a control's
-// name, or the file the imaging control's class is registered to. Empty when none.
+// The first control file that is not ours, by the name a user types for it: in the system
+// directory under a control's name, or the file the imaging control's class is registered
+// to. Empty when none.
 std::wstring ForeignControl(const std::wstring& system)
 {
     for (const char* control : kControls) {
         std::wstring file = system + L"\\" + ToWide(control);
         if (!Absent(file) && !IsOurs(file))
-            return file;
+            return SystemDirectoryOnDisk() + L"\\" + ToWide(control);
     }
     std::wstring registered = InprocServerFile(kImageManClassText);
     if (!registered.empty() && !Absent(registered) &&

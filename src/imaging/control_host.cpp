@@ -6,6 +6,7 @@
 
 #include "base/class_server.h"
 #include "base/message_text.h"
+#include "base/system_directory.h"
 #include "base/text_conversion.h"
 #include "product/imaging_control.h"
 
@@ -42,19 +43,6 @@ std::wstring SystemControl()
 std::string CreationFailure(HRESULT status, bool keyed)
 {
     std::string bits = std::to_string(kProgramBits);
-    // The program checked the system directory's control at start; COM loads whichever
-    // file the class names.
-    std::wstring registered = InprocServerFile(kImageManClassText);
-    std::wstring system = SystemControl();
-    if (!registered.empty() && !system.empty() && !SameFile(registered, system)) {
-        std::string ours = ToAnsi(system).text;
-        return kControl + " is registered to " + ToAnsi(registered).text +
-               ", not to the system directory's " + ours + ", and cannot be created (" +
-               StatusText(status) +
-               "). Register the system directory's control with the fax product's "
-               "registration tool ZEP.EXE, or with regsvr32 \"" +
-               ours + "\".";
-    }
     if (status == CLASS_E_NOTLICENSED && keyed)
         return kControl +
                " refused this program's runtime licence key. Build the program with the key of "
@@ -64,6 +52,19 @@ std::string CreationFailure(HRESULT status, bool keyed)
                " is not licensed on this computer, and this program was built without the "
                "control's runtime licence key. Build the program with the key "
                "(KELVARIN_IMAGING_LICENSE_KEY), or install the control's licence.";
+    // The program checked the system directory's control at start; COM loads whichever
+    // file the class names. A control that answered (its licence) says what it is itself.
+    std::wstring registered = InprocServerFile(kImageManClassText);
+    std::wstring system = SystemControl();
+    if (!registered.empty() && !system.empty() && !SameFile(registered, system)) {
+        std::string ours = ToAnsi(SystemDirectoryOnDisk() + L"\\IMOCX32.OCX").text;
+        return kControl + " is registered to " + ToAnsi(registered).text +
+               ", not to the system directory's " + ours + ", and cannot be created (" +
+               StatusText(status) +
+               "). Register the system directory's control with the fax product's "
+               "registration tool ZEP.EXE, or with regsvr32 \"" +
+               ours + "\".";
+    }
     if (status == REGDB_E_CLASSNOTREG && RegisteredForTheOtherBitness())
         return kControl + " is registered only for " + OtherBits() +
                "-bit programs, and this program is " + bits +

@@ -64,21 +64,16 @@ TEST_F(VendorControl, AKeyedProgramHostsItAsAContainerAndSendsEveryPageInOrder)
     EXPECT_EQ(log.find(" refused"), std::string::npos) << log;
 }
 
-// Registered away from the system directory's control, which the program checked at start:
-// the box names both files, whatever the control's own refusal (here its licence).
-TEST_F(VendorControl, AProgramWithoutTheKeyNamesTheFileRegisteredInsteadOfTheSystemOne)
+TEST_F(VendorControl, AProgramWithoutTheKeySaysItIsTheLicence)
 {
     RunningProgram tavon("\"" + prog + "\\TAVON.exe\"");
     HWND box = WaitForWindow("#32770", "Tavon");
     ASSERT_TRUE(box);
-    std::string system = SystemDirectory() + "\\IMOCX32.OCX";
     EXPECT_EQ(MessageBoxText(box),
-              "The imaging control IMOCX32.OCX {0EABA3C0-D884-101B-8CAE-00006E44AAB2} is "
-              "registered to " +
-                  control + ", not to the system directory's " + system +
-                  ", and cannot be created (0x80040112). Register the system directory's control "
-                  "with the fax product's registration tool ZEP.EXE, or with regsvr32 \"" +
-                  system + "\".");
+              "The imaging control IMOCX32.OCX {0EABA3C0-D884-101B-8CAE-00006E44AAB2} is not "
+              "licensed on this computer, and this program was built without the control's "
+              "runtime licence key. Build the program with the key (KELVARIN_IMAGING_LICENSE_KEY), "
+              "or install the control's licence.");
     PressOk(box);
     EXPECT_EQ(tavon.Wait(), 1);
 }

@@ -208,8 +208,8 @@ TEST_F(ImageControl, LoadDecodesThePageAndSaveUsesTheCompressionSetLast)
         << "the page loaded last is still the control's image";
 }
 
-// What is wrong is said in words: a control registered nowhere, or only for programs of
-// the other bitness, or one that names a member the program drives otherwise.
+// What is wrong is said in words: a control registered nowhere, to another file, or only for
+// programs of the other bitness, or one that names a member the program drives otherwise.
 TEST_F(ImageControl, AControlThatCannotBeUsedIsNamedWithTheCause)
 {
     auto failure = [](auto make) {
@@ -245,6 +245,30 @@ TEST_F(ImageControl, AControlThatCannotBeUsedIsNamedWithTheCause)
               ERROR_SUCCESS);
     RegDeleteTreeW(root, key.substr(6).c_str());
     RegCloseKey(root);
+
+    // Registered to a file that is not the system directory's control (which the program
+    // checked at its start) and that cannot be loaded: both files are named.
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &server, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t elsewhere[] = L"C:\\NOWHERE\\IMOCX32.OCX";
+    RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(elsewhere),
+                   sizeof elsewhere);
+    RegCloseKey(server);
+    std::string text = failure([] { TImageMan(nullptr, {}, L""); });
+    // Named as a 64-bit prompt reaches it: the 32-bit programs' system directory is syswow64.
+    std::string system = SystemDirectory();
+    if (bits == 32)
+        system.replace(system.size() - 8, 8, "syswow64");
+    system += "\\IMOCX32.OCX";
+    EXPECT_EQ(text.rfind(named +
+                             "is registered to C:\\NOWHERE\\IMOCX32.OCX, not to the system "
+                             "directory's " +
+                             system + ", and cannot be created (",
+                         0),
+              0u)
+        << text;
+    EXPECT_NE(text.find("with regsvr32 \"" + system + "\"."), std::string::npos) << text;
     ASSERT_EQ(CallControl("DllRegisterServer"), S_OK);
 
     // SaveAs under another identifier: the control is not the one the program drives.
