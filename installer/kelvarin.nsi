@@ -555,12 +555,14 @@ Function HasOriginalTavon
 FunctionEnd
 
 Function SummaryShow
+  ; $1: what becomes of TAVON.EXE where one is there already.
+  StrCpy $1 ""
   Call HasOriginalTavon
-  Pop $1
-  ${If} $1 == 1
-    StrCpy $1 "replaces the product's TAVON.EXE in $INSTDIR with Kelvarin's; the product's own is kept, byte for byte, as $INSTDIR\${ORIGINAL} and put back when Kelvarin is uninstalled"
-  ${Else}
-    StrCpy $1 "adds TAVON.EXE to $INSTDIR"
+  Pop $0
+  ${If} $0 == 1
+    StrCpy $1 "The product's TAVON.EXE in $INSTDIR is replaced by Kelvarin's; the product's own is kept, byte for byte, as $INSTDIR\${ORIGINAL} and put back when Kelvarin is uninstalled."
+  ${ElseIf} ${FileExists} "$INSTDIR\${ORIGINAL}"
+    StrCpy $1 "The product's own TAVON.EXE stays kept as $INSTDIR\${ORIGINAL} and is put back when Kelvarin is uninstalled."
   ${EndIf}
   ${If} $ProductStart == ""
     StrCpy $2 "starts TAVON.EXE at log-on for all users (HKEY_LOCAL_MACHINE\${RUN_KEY})"
@@ -569,7 +571,7 @@ Function SummaryShow
   ${EndIf}
   ${If} $Mode == product
     !insertmacro MUI_HEADER_TEXT "Ready to install beside the fax product" "The product's settings, its other files and its imaging control stay as they are."
-    StrCpy $Summary "The fax product is installed: ${SETTINGS} names $INSTDIR\ as its program directory, which holds its ORVIKCTR.DLL. The setup:$\r$\n$\r$\n- $1;$\r$\n- adds the uninstaller $INSTDIR\${UNINSTALLER} and the entry Kelvarin in Settings, Apps;$\r$\n- $2.$\r$\n$\r$\nNothing else of the product's is written, registered, replaced or removed: its settings file, its other files and its imaging control stay as they are."
+    StrCpy $Summary "The fax product is installed: ${SETTINGS} names $INSTDIR\ as its program directory, which holds its ORVIKCTR.DLL. The setup:$\r$\n$\r$\n- puts Kelvarin's TAVON.EXE into $INSTDIR;$\r$\n- adds the uninstaller $INSTDIR\${UNINSTALLER} and the entry Kelvarin in Settings, Apps;$\r$\n- $2.$\r$\n$\r$\n$1 Nothing else of the product's is written, registered, replaced or removed: its settings file, its other files and its imaging control stay as they are."
   ${Else}
     !insertmacro MUI_HEADER_TEXT "Ready to install the trial" "No fax product was found on this machine."
     ${If} $ForeignControl == ""
@@ -577,10 +579,7 @@ Function SummaryShow
     ${Else}
       StrCpy $3 "$SystemDir: nothing. An imaging control that is not Kelvarin's is there or registered ($ForeignControl): it stays as it is, and neither the setup nor ZEP.EXE puts Kelvarin's in or registers it"
     ${EndIf}
-    StrCpy $Summary "The setup installs Kelvarin with stand-ins of the fax product's parts, for trying it:$\r$\n$\r$\n- $INSTDIR: TAVON.EXE, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE, the imaging control and the uninstaller ${UNINSTALLER};$\r$\n- C:\FAX\ADMIN and C:\FAX\USERS\0001 (the private directory);$\r$\n- ${SETTINGS} with ProgDir=$INSTDIR\ (the rest of an existing one is kept);$\r$\n- $3;$\r$\n- the entry Kelvarin in Settings, Apps.$\r$\n$\r$\nIt also $2. Do not use the trial on a machine that is to get the fax product."
-    ${If} $1 != "adds TAVON.EXE to $INSTDIR"
-      StrCpy $Summary "$Summary It $1."
-    ${EndIf}
+    StrCpy $Summary "The setup installs Kelvarin with stand-ins of the fax product's parts, for trying it:$\r$\n$\r$\n- $INSTDIR: TAVON.EXE, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE, the imaging control and the uninstaller ${UNINSTALLER};$\r$\n- C:\FAX\ADMIN and C:\FAX\USERS\0001 (the private directory);$\r$\n- ${SETTINGS} with ProgDir=$INSTDIR\ (the rest of an existing one is kept);$\r$\n- $3;$\r$\n- the entry Kelvarin in Settings, Apps.$\r$\n$\r$\nIt also $2. Do not use the trial on a machine that is to get the fax product. $1"
   ${EndIf}
   ${If} $Installed != ""
     StrCpy $Summary "$Summary$\r$\n$\r$\nKelvarin $Installed is installed there and will be replaced by ${VERSION}."
@@ -805,13 +804,21 @@ Function un.onInit
 FunctionEnd
 
 Function un.SummaryShow
+  !insertmacro MachineRunView
+  ReadRegStr $3 HKLM "${RUN_KEY}" "Kelvarin"
+  !insertmacro SetupRegView
+  ${If} $3 != ""
+    StrCpy $3 "- the start of TAVON.EXE at log-on, and the entry Kelvarin in Settings, Apps."
+  ${Else}
+    StrCpy $3 "- the entry Kelvarin in Settings, Apps."
+  ${EndIf}
   ${If} ${FileExists} "$INSTDIR\${ORIGINAL}"
     StrCpy $1 "TAVON.EXE, Kelvarin's, replaced by the product's own TAVON.EXE that the setup kept as ${ORIGINAL}"
   ${Else}
     StrCpy $1 "TAVON.EXE"
   ${EndIf}
   ${If} $Mode == product
-    StrCpy $Summary "Kelvarin is removed from beside the fax product:$\r$\n$\r$\n- $INSTDIR: $1, and ${UNINSTALLER};$\r$\n- the start of TAVON.EXE at log-on, and the entry Kelvarin in Settings, Apps.$\r$\n$\r$\nThe fax product's other files, its imaging control, ${SETTINGS} and the faxes stay."
+    StrCpy $Summary "Kelvarin is removed from beside the fax product:$\r$\n$\r$\n- $INSTDIR: $1, and ${UNINSTALLER};$\r$\n$3$\r$\n$\r$\nThe fax product's other files, its imaging control, ${SETTINGS} and the faxes stay."
   ${Else}
     !insertmacro IsOurs "un." "$SystemDir\IMOCX32.OCX" $2
     ${If} $2 == 1
@@ -819,7 +826,7 @@ Function un.SummaryShow
     ${Else}
       StrCpy $2 ""
     ${EndIf}
-    StrCpy $Summary "The trial of Kelvarin is removed:$\r$\n$\r$\n- $INSTDIR: $1, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE and ZEP.LOG, the imaging control and ${UNINSTALLER}; the folder itself when nothing else is left in it;$\r$\n$2- C:\FAX\ADMIN and C:\FAX\USERS\0001 when they are empty;$\r$\n- the start of TAVON.EXE at log-on, and the entry Kelvarin in Settings, Apps.$\r$\n$\r$\n${SETTINGS}, the faxes (outbox, the private directory) and any file that is not Kelvarin's stay."
+    StrCpy $Summary "The trial of Kelvarin is removed:$\r$\n$\r$\n- $INSTDIR: $1, ORVIKCTR.DLL, FAXPRINT.EXE, QUEUEMGR.EXE, ZEP.EXE and ZEP.LOG, the imaging control and ${UNINSTALLER}; the folder itself when nothing else is left in it;$\r$\n$2- C:\FAX\ADMIN and C:\FAX\USERS\0001 when they are empty;$\r$\n$3$\r$\n$\r$\n${SETTINGS}, the faxes (outbox, the private directory) and any file that is not Kelvarin's stay."
   ${EndIf}
   !insertmacro MUI_HEADER_TEXT "Uninstall Kelvarin ${VERSION}" "What goes and what stays."
   nsDialogs::Create 1018
