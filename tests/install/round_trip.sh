@@ -12,7 +12,9 @@
 # 3. the Apps entry's quiet uninstall, with TAVON running: everything it installed is
 #    gone when it returns; the settings file and the faxes stay;
 # 4. a settings file of the product's (no product library): kept as it is by the setup
-#    and the uninstaller; a file there that is not ours makes the trial refuse.
+#    and the uninstaller; a file there that is not ours makes the trial refuse; with
+#    TAVON running where the setup cannot end it, a repair and the uninstall fail
+#    without a change.
 # Usage: round_trip.sh SETUP.EXE PREFIX
 . "$(dirname "$0")/setup_lib.sh"
 programs="TAVON.EXE ORVIKCTR.DLL FAXPRINT.EXE QUEUEMGR.EXE ZEP.EXE IMOCX32.OCX IMTWAIN3.OCX"
@@ -138,6 +140,17 @@ rm -r "$drive/FAX"
 run_setup 0
 install_checks 'C:\FAX\PROG'
 [ "$(sha256sum < "$ini")" = "$product" ] || fail "setup changed the product's QFSCH.INI"
+# TAVON running for another user, here on another desktop, whose windows the setup cannot
+# reach: a repair and the uninstall fail, and change nothing.
+"$run" explorer /desktop=other,640x480 'C:\FAX\PROG\TAVON.EXE' &
+tavon_serves 'C:\FAX\PROG'
+installed=$(sha256sum "$drive"/FAX/PROG/*)
+run_setup 2
+quiet_uninstall 2
+[ "$(sha256sum "$drive"/FAX/PROG/*)" = "$installed" ] && registry_has "$uninstall_key" ||
+    fail "a setup or uninstall changed the installation while TAVON.EXE ran on another desktop"
+kill $(tavon_pids)
+while [ -n "$(tavon_pids)" ]; do sleep 0.2; done
 quiet_uninstall
 uninstalled 'C:\FAX\PROG'
 [ "$(sha256sum < "$ini")" = "$product" ] || fail "uninstaller changed the product's QFSCH.INI"

@@ -63,15 +63,17 @@ run_setup() {
 }
 
 # The Apps entry's QuietUninstallString, run as one command line through cmd.exe, as
-# deployment tools run it; it must succeed, and be done when it returns.
+# deployment tools run it; it must exit with CODE (0 if none given), and be done when it
+# returns.
 quiet_uninstall() {
+    expected=${1:-0}
     string=$(apps_value QuietUninstallString)
     [ -n "$string" ] || fail "no QuietUninstallString in the Apps entry"
     printf '@%s\r\n' "$string" > "$drive/quiet-uninstall.bat"
     status=0
     "$run" cmd /c 'C:\quiet-uninstall.bat' >/dev/null || status=$?
     rm -f "$drive/quiet-uninstall.bat"
-    [ "$status" = 0 ] || fail "quiet uninstall exited with $status"
+    [ "$status" = "$expected" ] || fail "quiet uninstall exited with $status, not $expected"
 }
 
 # The processes of this prefix's TAVON.EXE, by process id.
