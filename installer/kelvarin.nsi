@@ -647,16 +647,23 @@ Function CheckTrialFolder
   !insertmacro StandIns CheckStandIn
 FunctionEnd
 
-; The product's own TAVON.EXE is kept, whole and on the disk, before ours replaces it. A
-; copy kept earlier is never replaced: a TAVON.EXE that is not ours beside it is refused.
+; A copy kept earlier is never replaced: a TAVON.EXE that is not ours beside it is refused
+; before anything changes.
+Function CheckKeptTavon
+  Call HasOriginalTavon
+  Pop $0
+  ${If} $0 == 1
+  ${AndIf} ${FileExists} "$INSTDIR\${ORIGINAL}"
+    !insertmacro Fail ${EXIT_REFUSED} "$INSTDIR\TAVON.EXE is not Kelvarin's, and $INSTDIR\${ORIGINAL} holds the TAVON.EXE an earlier Kelvarin setup kept. Keep the one the product needs as TAVON.EXE, move the other out of the folder, then run this again."
+  ${EndIf}
+FunctionEnd
+
+; The product's own TAVON.EXE is kept, whole and on the disk, before ours replaces it.
 Function KeepOriginalTavon
   Call HasOriginalTavon
   Pop $0
   ${If} $0 == 0
     Return
-  ${EndIf}
-  ${If} ${FileExists} "$INSTDIR\${ORIGINAL}"
-    !insertmacro Fail ${EXIT_REFUSED} "$INSTDIR\TAVON.EXE is not Kelvarin's, and $INSTDIR\${ORIGINAL} holds the TAVON.EXE an earlier Kelvarin setup kept. Keep the one the product needs as TAVON.EXE, move the other out of the folder, then run this again."
   ${EndIf}
   StrCpy $1 "$INSTDIR\${ORIGINAL}.part"
   System::Call 'kernel32::CopyFileW(w "$INSTDIR\TAVON.EXE", w r1, i 0) i .r0'
@@ -709,6 +716,7 @@ Section "Kelvarin"
     DetailPrint "No fax product found: installing the trial into $INSTDIR"
     Call CheckTrialFolder
   ${EndIf}
+  Call CheckKeptTavon
   Call EndTavon
   Call CheckTavonFree
   Call KeepOriginalTavon

@@ -7,7 +7,8 @@
 # uninstaller, the log-on start and the Apps entry; the product's TAVON.EXE is kept
 # beside ours and put back; every product file and the control's registration stay byte
 # for byte as they were. No start of our own is added where the product starts TAVON.EXE
-# itself (a Run value, a Startup shortcut). A product of the other bitness is refused.
+# itself (a Run value, a Startup shortcut). A product of the other bitness is refused,
+# and so is a foreign TAVON.EXE beside the one kept.
 # Usage: product_machine.sh SETUP.EXE PREFIX VENDOR_ORVIKCTR.DLL VENDOR_PROGRAM.EXE
 . "$(dirname "$0")/setup_lib.sh"
 vendor_dll=$3
@@ -86,6 +87,14 @@ printf 'Set l = CreateObject("WScript.Shell").CreateShortcut("%s\\Quilfa fax.lnk
 "$run" wscript 'C:\shortcut.vbs' || fail "could not make the product's Startup shortcut"
 run_setup 0
 installed "reinstall beside the product's Startup shortcut"
+# A TAVON.EXE that is not ours beside the one kept (the product put a newer one back):
+# which one the product needs is not the setup's to guess; refused, both stay.
+cp "$product/TAVON.EXE" "$WINEPREFIX/ours"
+echo "the product's newer TAVON.EXE" > "$product/TAVON.EXE"
+run_setup 3
+[ "$(cat "$product/TAVON.EXE")" = "the product's newer TAVON.EXE" ] && [ "$(product_files)" = "$before" ] ||
+    fail "a setup beside a kept TAVON.EXE and another that is not ours changed them"
+cp "$WINEPREFIX/ours" "$product/TAVON.EXE"
 
 quiet_uninstall
 [ "$(ls "$product")" = "$listing" ] || fail "uninstall left D:\\FAXPROG holding $(ls "$product" | tr '\n' ' ')"
