@@ -143,10 +143,35 @@ void Log(const std::string& line)
     }
 }
 
+// Two program starts at once start two tools (the program does not wait for one): they
+// take turns, so that neither takes a control file the other is still copying for another
+// maker's.
+class OneAtATime {
+public:
+    OneAtATime() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\KelvarinZep"))
+    {
+        if (mutex_)
+            WaitForSingleObject(mutex_, INFINITE);
+    }
+    ~OneAtATime()
+    {
+        if (mutex_) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    OneAtATime(const OneAtATime&) = delete;
+    OneAtATime& operator=(const OneAtATime&) = delete;
+
+private:
+    HANDLE mutex_;
+};
+
 }  // namespace
 
 int main()
 {
+    OneAtATime turn;
     OleInitialize(nullptr);
     Log(std::string("command line: ") + GetCommandLineA());
     std::string system = SystemDirectory();
