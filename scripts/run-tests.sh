@@ -37,7 +37,12 @@ run_windows_tree() {
     rm -f "$displayfile"
     export WINEPREFIX="$win/wineprefix-test"
     rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
-    # Create the prefix once, before tests start in parallel.
+    # Create the prefix once, before tests start in parallel, and keep its Wine server and
+    # the services it starts up to the end: started by a test, they would keep that test's
+    # output pipe open, and ctest would wait for it as long as any other test runs.
+    "$here/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
+    wineserver -w
+    wineserver -p >/dev/null 2>&1
     "$here/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
     status=0
     "$here/timed.sh" "$times" "tests $(basename "$win")" \
