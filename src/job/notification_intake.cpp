@@ -175,6 +175,13 @@ void TPrintJob::FinishClearUp(const JobRun& run)
     std::optional<MergeMarker> marker = ReadMergeMarker(run.marker);
     if (!marker) {
         debug("job cleared up before the stop: " + run.jobIni);
+        // Its fax may still wait: an ended session may have ended the scheduler before it
+        // read the image.
+        const std::string image = SchedulerImage();
+        if (FileExistsNamed(image) &&
+            schedulerRecord_.StartedFor(image) == SchedulerStart::EarlierSession &&
+            !schedulerRecord_.LeavesImages())
+            StartSchedulerUnlessStartedInThisSession(image);
         return;
     }
     if (!marker->handedOnTo.empty()) {

@@ -167,6 +167,41 @@ TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessio
     }
 }
 
+// Stopped at the very end of its clear-up, only its record left, after a scheduler start in
+// a session that then ended: the image may be unread, and goes to the scheduler once more.
+TEST_F(RecordedJobs, AClearedUpJobsImageFromAnEndedSessionGoesAgain)
+{
+    SettingsFile realSettings;
+    realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
+    ASSERT_TRUE(
+        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    std::string queueLog = Prog() + "outbox\\queue.log";
+    for (bool sessionEnded : {false, true}) {
+        SCOPED_TRACE(sessionEnded ? "after the session ended" : "in the same session");
+        ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), SchedulerImage().c_str(), FALSE));
+        ASSERT_TRUE(SchedulerRecord(RecordFolder()).RecordStart(SchedulerImage()));
+        if (sessionEnded) {
+            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
+                      ERROR_SUCCESS);
+        }
+        RecordEarlier(JobIni());
+        Restart();
+        job->FinishUnfinishedJobs();
+        if (sessionEnded) {
+            EXPECT_TRUE(WaitUntil([&] {
+                return ReadFileText(queueLog).find("queued ") != std::string::npos &&
+                       !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+            })) << "handed to the scheduler again";
+        } else {
+            EXPECT_FALSE(FileExists(queueLog)) << "no second start";
+            EXPECT_TRUE(FileExists(SchedulerImage())) << "left for the next job to delete";
+        }
+        EXPECT_TRUE(infoBoxes.empty());
+        EXPECT_EQ(RecordFiles(), "");
+        DeleteFileA(SchedulerImage().c_str());
+    }
+}
+
 // An earlier job's image from an ended session: a scheduler that takes its images away
 // left it unread, and it goes to the scheduler once more; one the scheduler left as it
 // leaves every image goes. The program learns which kind it has from the jobs before.
