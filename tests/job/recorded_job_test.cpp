@@ -38,6 +38,44 @@ protected:
                 starts.push_back(line);
         return starts;
     }
+    // The scheduler stand-in in the program directory; it logs each fax it queues.
+    void InstallScheduler() const
+    {
+        ASSERT_TRUE(CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(),
+                              (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    }
+    std::string QueueLog() const { return Prog() + "outbox\\queue.log"; }
+    // The scheduler queued a fax and has ended.
+    bool SchedulerQueued() const
+    {
+        return WaitUntil([&] {
+            return ReadFileText(QueueLog()).find("queued ") != std::string::npos &&
+                   !ProgramRunning(Prog() + "QUEUEMGR.EXE");
+        });
+    }
+    // The log-on session ends (a log-off, a power cut): its volatile mark goes.
+    static void EndSession()
+    {
+        ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"), ERROR_SUCCESS);
+    }
+    // The program starts again after a scheduler start for the image, made in this session
+    // or in one that has ended since: only then does the scheduler get the image again.
+    void RestartAfterSchedulerStart(bool sessionEnded)
+    {
+        ASSERT_TRUE(SchedulerRecord(RecordFolder()).RecordStart(SchedulerImage()));
+        if (sessionEnded)
+            EndSession();
+        RecordEarlier(JobIni());
+        Restart();
+        job->FinishUnfinishedJobs();
+        if (sessionEnded) {
+            EXPECT_TRUE(SchedulerQueued()) << "handed to the scheduler again";
+        } else {
+            EXPECT_FALSE(FileExists(QueueLog())) << "no second start";
+            EXPECT_TRUE(FileExists(SchedulerImage())) << "left for the next job to delete";
+        }
+        EXPECT_TRUE(infoBoxes.empty());
+    }
     std::string RecordFiles() const
     {
         std::string names;
@@ -131,10 +169,8 @@ TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessio
 {
     SettingsFile realSettings;
     realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
-    ASSERT_TRUE(
-        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    InstallScheduler();
     std::string marker = Spool() + "\\JOB1.MRG";
-    std::string queueLog = Prog() + "outbox\\queue.log";
     for (bool sessionEnded : {false, true}) {
         SCOPED_TRACE(sessionEnded ? "after the session ended" : "in the same session");
         WriteJob("1", "1", {{1, SpoolPage(1, "a.tif")}});
@@ -143,26 +179,12 @@ TEST_F(RecordedJobs, AnImageTheSchedulerWasStartedForGoesAgainOnlyAfterTheSessio
         ASSERT_TRUE(RecordFaxPages(marker, {1}));
         ASSERT_TRUE(CopyFileA(Merged().c_str(), SchedulerImage().c_str(), FALSE));
         ASSERT_TRUE(RecordHandOn(marker, SchedulerImage()));
-        ASSERT_TRUE(SchedulerRecord(RecordFolder()).RecordStart(SchedulerImage()));
-        if (sessionEnded) {
-            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
-                      ERROR_SUCCESS);
-        }
-        RecordEarlier(JobIni());
-        Restart();
-        job->FinishUnfinishedJobs();
-        if (sessionEnded) {
-            EXPECT_TRUE(WaitUntil([&] {
-                return ReadFileText(queueLog).find("queued ") != std::string::npos &&
-                       !ProgramRunning(Prog() + "QUEUEMGR.EXE");
-            })) << "handed to the scheduler again";
-        } else {
-            EXPECT_FALSE(FileExists(queueLog)) << "no second start";
-            EXPECT_TRUE(HasPages(SchedulerImage(), {1})) << "left for the next job to delete";
+        RestartAfterSchedulerStart(sessionEnded);
+        if (!sessionEnded) {
+            EXPECT_TRUE(HasPages(SchedulerImage(), {1})) << "left whole";
         }
         for (const std::string& gone : {JobIni(), Merged(), marker})
             EXPECT_FALSE(FileExists(gone)) << gone;
-        EXPECT_TRUE(infoBoxes.empty());
         DeleteFileA(SchedulerImage().c_str());
     }
 }
@@ -173,30 +195,11 @@ TEST_F(RecordedJobs, AClearedUpJobsImageFromAnEndedSessionGoesAgain)
 {
     SettingsFile realSettings;
     realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
-    ASSERT_TRUE(
-        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
-    std::string queueLog = Prog() + "outbox\\queue.log";
+    InstallScheduler();
     for (bool sessionEnded : {false, true}) {
         SCOPED_TRACE(sessionEnded ? "after the session ended" : "in the same session");
         ASSERT_TRUE(CopyFileA(SamplePage(1).c_str(), SchedulerImage().c_str(), FALSE));
-        ASSERT_TRUE(SchedulerRecord(RecordFolder()).RecordStart(SchedulerImage()));
-        if (sessionEnded) {
-            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
-                      ERROR_SUCCESS);
-        }
-        RecordEarlier(JobIni());
-        Restart();
-        job->FinishUnfinishedJobs();
-        if (sessionEnded) {
-            EXPECT_TRUE(WaitUntil([&] {
-                return ReadFileText(queueLog).find("queued ") != std::string::npos &&
-                       !ProgramRunning(Prog() + "QUEUEMGR.EXE");
-            })) << "handed to the scheduler again";
-        } else {
-            EXPECT_FALSE(FileExists(queueLog)) << "no second start";
-            EXPECT_TRUE(FileExists(SchedulerImage())) << "left for the next job to delete";
-        }
-        EXPECT_TRUE(infoBoxes.empty());
+        RestartAfterSchedulerStart(sessionEnded);
         EXPECT_EQ(RecordFiles(), "");
         DeleteFileA(SchedulerImage().c_str());
     }
@@ -209,17 +212,13 @@ TEST_F(RecordedJobs, AnEarlierImageFromAnEndedSessionGoesAgainUnlessTheScheduler
 {
     SettingsFile realSettings;
     realSettings.Write("[Quilfa]\r\nPrivateDir=" + Private() + "\r\n");
-    ASSERT_TRUE(
-        CopyFileA((BinDir() + "\\QUEUEMGR.exe").c_str(), (Prog() + "QUEUEMGR.EXE").c_str(), FALSE));
+    InstallScheduler();
     SchedulerRecord record(RecordFolder());
-    std::string queueLog = Prog() + "outbox\\queue.log";
     auto earlierImage = [&](bool sessionEnded) {
         ASSERT_TRUE(CopyFileA(SamplePage(2).c_str(), SchedulerImage().c_str(), FALSE));
         ASSERT_TRUE(record.RecordStart(SchedulerImage()));
-        if (sessionEnded) {
-            ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kelvarin\\Session"),
-                      ERROR_SUCCESS);
-        }
+        if (sessionEnded)
+            EndSession();
     };
     auto nextJob = [&] {
         WriteJob("1", "0", {});
@@ -233,7 +232,7 @@ TEST_F(RecordedJobs, AnEarlierImageFromAnEndedSessionGoesAgainUnlessTheScheduler
     earlierImage(true);
     nextJob();
     EXPECT_FALSE(FileExists(SchedulerImage()));
-    EXPECT_FALSE(FileExists(queueLog)) << "not started again";
+    EXPECT_FALSE(FileExists(QueueLog())) << "not started again";
 
     // Gone by the next job: the scheduler takes its images.
     earlierImage(false);
@@ -242,9 +241,6 @@ TEST_F(RecordedJobs, AnEarlierImageFromAnEndedSessionGoesAgainUnlessTheScheduler
     EXPECT_FALSE(record.LeavesImages());
     earlierImage(true);
     nextJob();
-    EXPECT_TRUE(WaitUntil([&] {
-        return ReadFileText(queueLog).find("queued ") != std::string::npos &&
-               !ProgramRunning(Prog() + "QUEUEMGR.EXE");
-    })) << "handed to the scheduler once more";
+    EXPECT_TRUE(SchedulerQueued()) << "handed to the scheduler once more";
     EXPECT_EQ(infoBoxes, Lines(4, "Could not create private image."));
 }
