@@ -250,14 +250,21 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        PumpMessages();
+        // One message at a time: a peer that posts without pause never empties the queue.
+        MSG message;
+        bool pumped = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+        if (pumped) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
         if (done())
             return true;
         ULONGLONG now = GetTickCount64();
         if (now >= deadline)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
-                                  QS_ALLINPUT);
+        if (!pumped)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                      QS_ALLINPUT);
     }
 }
 
