@@ -237,12 +237,24 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
-void PumpMessages()
+namespace {
+
+// False when the queue was empty.
+bool PumpOneMessage()
 {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return true;
+}
+
+}  // namespace
+
+void PumpMessages()
+{
+    while (PumpOneMessage()) {
     }
 }
 
@@ -251,12 +263,7 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs)
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         // One message at a time: a peer that posts without pause never empties the queue.
-        MSG message;
-        bool pumped = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-        if (pumped) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        bool pumped = PumpOneMessage();
         if (done())
             return true;
         ULONGLONG now = GetTickCount64();
