@@ -68,6 +68,10 @@ else
         ctest --test-dir "$win32" --output-on-failure -L no-wine
 fi
 
+# The Wine prefixes and the soak's and crash check's files take about 2 GB: a full disk
+# shows in the log as the first thing to look at.
+echo "run-tests: $(df -Ph "$win64" | awk 'NR == 2 { print $4 }') free for the build trees"
+
 # Each tree's exit status goes to its file test-status.
 pids=""
 for tree in $trees; do

@@ -56,7 +56,7 @@ copy_template() {
         find "$WINEPREFIX" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
             -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.cpl' \
             -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.nls' \) \
-            -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f"; done' sh {} +
+            -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f" || exit 1; done' sh {} +
     else
         find "$WINEPREFIX" -mindepth 1 -delete
         cp -a "$template/." "$WINEPREFIX/"
