@@ -47,20 +47,17 @@ make_template() {
     fi
 }
 
-# Lays out the (empty) prefix as a copy of the template. Wine only reads its program
-# files (1.2 of a prefix's 1.3 GB), so the copy shares them with the template by hard
-# links where the two lie on one file system; everything else (the registry, win.ini,
-# the user's folders) is the prefix's own.
+# Lays out the prefix as a copy of the template. Wine only reads its program files (1.2
+# of a prefix's 1.3 GB), so the copy shares them with the template by hard links where
+# the two lie on one file system (else it copies them too); everything else (the
+# registry, win.ini, the user's folders) is the prefix's own.
 copy_template() {
-    if cp -al "$template/." "$WINEPREFIX/" 2>/dev/null; then
-        find "$WINEPREFIX" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
-            -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.cpl' \
-            -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.nls' \) \
-            -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f" || exit 1; done' sh {} +
-    else
-        find "$WINEPREFIX" -mindepth 1 -delete
-        cp -a "$template/." "$WINEPREFIX/"
-    fi
+    cp -al "$template/." "$WINEPREFIX/" 2>/dev/null ||
+        cp -a --remove-destination "$template/." "$WINEPREFIX/"
+    find "$WINEPREFIX" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
+        -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.acm' -o -iname '*.cpl' \
+        -o -iname '*.ax' -o -iname '*.tlb' -o -iname '*.nls' \) \
+        -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f" || exit 1; done' sh {} +
     # It names the template's own Wine server directory.
     rm -f "$WINEPREFIX/wineserver"
 }
