@@ -67,7 +67,7 @@ TEST_F(UnfinishedJob, StoppedInTheSchedulersStartItsFaxIsQueuedOnce)
 
     auto tavon = StartProgram();
     PrintSamples({3, 2});
-    ASSERT_TRUE(WaitUntil([&] { return ProgramRunning(prog + "\\QUEUEMGR.exe"); }, 30000));
+    ASSERT_TRUE(WaitForFile(prog + "\\HELD", 30000)) << "the scheduler did not start";
     tavon.reset();
     EXPECT_FALSE(RecordedJobs().empty()) << "stopped before the job's end";
     FinishAlone();

@@ -18,9 +18,13 @@ kept=TAVON.EXE.ORIGINAL
 "$run" reg add "$clsid" /ve /d "Quilfa imaging control" /f "$view" >/dev/null
 "$run" reg add "$clsid\\InprocServer32" /ve /d "C:\\windows\\$system\\IMOCX32.OCX" /f "$view" >/dev/null
 "$run" reg add "$clsid\\InprocServer32" /v ThreadingModel /d Apartment /f "$view" >/dev/null
-registration() { "$run" reg query "$clsid" /s "$view" | tr -d '\r'; }
-registered=$(registration)
-echo "$registered" | grep -q 'Quilfa imaging control' || fail "could not register the product's control"
+# The registration as reg shows it, into the file $1; a reg that fails says so.
+registration() {
+    "$run" reg query "$clsid" /s "$view" > "$1" || fail "reg could not read the control's registration (exit $?)"
+}
+registered="$WINEPREFIX/registered"
+registration "$registered"
+grep -q 'Quilfa imaging control' "$registered" || fail "could not register the product's control"
 
 product="$WINEPREFIX/drive_d/FAXPROG"
 mkdir -p "$product"
@@ -52,8 +56,9 @@ listing=$(ls "$product")
 untouched() {
     [ "$(product_files)" = "$before" ] || fail "$1 changed the product's files:
 $(product_files)"
-    [ "$(registration)" = "$registered" ] || fail "$1 changed the control's registration:
-$(registration)"
+    registration "$WINEPREFIX/seen"
+    cmp -s "$WINEPREFIX/seen" "$registered" || fail "$1 changed the control's registration:
+$(tr -d '\r' < "$WINEPREFIX/seen")"
     [ ! -e "$drive/FAX" ] || fail "$1 laid out C:\\FAX"
 }
 
