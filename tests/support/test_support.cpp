@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/message_pump.h"
+
 namespace {
 
 void RemoveTree(const std::string& dir)
@@ -237,24 +239,10 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
-namespace {
-
-// False when the queue was empty.
-bool PumpOneMessage()
-{
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-    return true;
-}
-
-}  // namespace
-
+// A quit request is taken like any other message.
 void PumpMessages()
 {
-    while (PumpOneMessage()) {
+    while (DispatchOneMessage(QuitRequest::Take) != PumpStep::Empty) {
     }
 }
 
@@ -263,7 +251,7 @@ bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs)
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         // One message at a time: a peer that posts without pause never empties the queue.
-        bool pumped = PumpOneMessage();
+        bool pumped = DispatchOneMessage(QuitRequest::Take) != PumpStep::Empty;
         if (done())
             return true;
         ULONGLONG now = GetTickCount64();
